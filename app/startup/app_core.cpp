@@ -1,0 +1,54 @@
+#include "app_core.h"
+
+#include "builtin_hosts.h"
+#include "message_box.h"
+#include "text.h"
+
+CMyZELKCore::CMyZELKCore() = default;
+
+CMyZELKCore::~CMyZELKCore()
+{
+    if (m_started)
+        Shutdown();
+}
+
+CMyZELKCore::StartResult CMyZELKCore::Start(const Options& options)
+{
+    m_started = true;
+    m_saveConfig = options.saveConfigAtShutdown;
+
+    BuildPathsError error{};
+    std::string failedPath;
+    if (!BuildPaths(m_paths, options.appDirOverride, &error, &failedPath)) {
+        const std::string text = DescribeBuildPathsError(error, failedPath);
+        if (!text.empty())
+            PlatformMessageBox(text, "MyZELK", MB_OK | MB_ICONERROR);
+        m_saveConfig = false; // there is no path to save to
+        return StartResult::PathsFailed;
+    }
+
+    // A missing or malformed file leaves the store empty: defaults apply.
+    m_config.SetFileName(Utf16FromUtf8(m_paths.m_szConfigFile));
+    m_config.Load();
+
+    const CBuiltInHosts hosts = GetBuiltInHosts();
+    m_config.SetHostForCommunity(hosts.community);
+    m_config.SetHostForDevelop(hosts.develop);
+    m_config.SetHostForFullSearchCommunity(hosts.fullSearch);
+
+    m_store = std::make_unique<COfflineStore>(m_db, m_paths.m_szDatabaseFile, m_paths.m_szTempDir);
+    if (!m_store->OpenDatabase())
+        return StartResult::DatabaseFailed;
+    return StartResult::Started;
+}
+
+void CMyZELKCore::Shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    if (m_saveConfig)
+        m_config.Save();
+    if (m_store)
+        m_store->CloseDatabase();
+}
