@@ -1,0 +1,149 @@
+#include "mail_sender.h"
+
+#include "base64.h"
+#include "error_messages.h"
+#include "exceptions.h"
+#include "mail_wrapper.h"
+
+#include <cstdio>
+
+namespace SMailer
+{
+namespace
+{
+// Servers that refuse AUTH before a greeting answer 503 (bad sequence).
+constexpr std::string_view kBadSequence = "503";
+} // namespace
+
+MailSender::MailSender(std::string server, std::string userName, std::string password,
+                       SessionOptions options)
+    : m_server(std::move(server)), m_userName(std::move(userName)),
+      m_password(std::move(password)), m_options(std::move(options))
+{
+    // A failure here leaves no session: no QUIT, and m_socket closes itself.
+    m_quitDone = true;
+    connectAndGreet();
+    if (!m_userName.empty())
+        authenticate();
+    if (!m_introduced)
+        introduce("HELO");
+    m_quitDone = false;
+}
+
+MailSender::~MailSender()
+{
+    try
+    {
+        quit();
+    }
+    catch (...)
+    {
+        // The first failure is the one the caller hears about.
+    }
+}
+
+void MailSender::connectAndGreet()
+{
+    m_socket = MUtils::ConnectToServer(m_server, m_options.port, m_options.timeout);
+    if (!m_socket.isConnected())
+        throw MailException(ErrorMessages::instance().replyMessage("220"));
+    m_reader = std::make_unique<ReplyReader>(m_socket);
+    receiveResponse("220");
+}
+
+void MailSender::authenticate()
+{
+    sendRequest(kStepAuth, "AUTH LOGIN\r\n");
+    if (receiveResponse("334", {kBadSequence}) == kBadSequence)
+    {
+        // This server wants to be greeted first: EHLO stands for the HELO.
+        introduce("EHLO");
+        sendRequest(kStepAuth, "AUTH LOGIN\r\n");
+        receiveResponse("334");
+    }
+    sendRequest(kStepUserName, MUtils::Base64Encode(m_userName) + "\r\n");
+    receiveResponse("334");
+    sendRequest(kStepPassword, MUtils::Base64Encode(m_password) + "\r\n");
+    receiveResponse("235");
+}
+
+void MailSender::introduce(const char* verb)
+{
+    const std::string host = SanitizeHeaderValue(MUtils::LocalHostName());
+    sendRequest(kStepHelo, std::string(verb) + " " + host + "\r\n");
+    receiveResponse("250");
+    m_introduced = true;
+}
+
+void MailSender::send()
+{
+    if (m_mail == nullptr)
+        return;
+    sendRequest(kStepMailFrom, "MAIL FROM: " + m_mail->getSenderAddress() + "\r\n");
+    receiveResponse("250");
+    for (m_mail->traverseReceiver(); m_mail->hasMoreReceiver();)
+    {
+        sendRequest(kStepRcptTo, "RCPT TO: " + m_mail->nextReceiverAddress() + "\r\n");
+        receiveResponse("250");
+    }
+    sendRequest(kStepData, "DATA\r\n");
+    receiveResponse("354");
+    sendRequest(kStepHeader, m_mail->getHeader());
+    for (m_mail->traverseContent(); m_mail->hasMoreContent();)
+        sendRequest(kStepContent, DotStuff(m_mail->nextContent()));
+    sendRequest(kStepEnd, m_mail->getEnd());
+    receiveResponse("250");
+}
+
+void MailSender::quit()
+{
+    if (m_quitDone)
+        return;
+    m_quitDone = true;
+    struct CloseOnExit
+    {
+        MUtils::Socket& socket;
+        ~CloseOnExit() { socket.close(); }
+    } closer{m_socket};
+    sendRequest(kStepQuit, "QUIT\r\n");
+    receiveResponse("221");
+}
+
+void MailSender::sendRequest(int step, std::string_view text)
+{
+    trace("[INFO]SEND:" + std::string(text) + "\n");
+    if (!m_socket.sendAll(text, m_options.timeout))
+        throw MailException(ErrorMessages::instance().sendMessage(step));
+}
+
+std::string MailSender::receiveResponse(const std::string& expected,
+                                        std::initializer_list<std::string_view> alsoAccepted)
+{
+    std::string reply;
+    const auto deadline = MUtils::Clock::now() + m_options.timeout;
+    if (m_reader == nullptr || m_reader->read(&reply, deadline) == ReplyStatus::Failed)
+        throw MailException(ErrorMessages::instance().replyMessage(expected));
+    trace("[INFO]RECV(" + expected + "):" + reply + "\n");
+    const std::string code = reply.substr(0, 3);
+    if (code.size() == 3)
+    {
+        if (code == expected)
+            return code;
+        for (const std::string_view other : alsoAccepted)
+            if (code == other)
+                return code;
+    }
+    throw MailException(ErrorMessages::instance().replyMessage(expected));
+}
+
+void MailSender::trace(const std::string& line) const
+{
+    if (m_options.trace)
+    {
+        m_options.trace(line);
+        return;
+    }
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+} // namespace SMailer

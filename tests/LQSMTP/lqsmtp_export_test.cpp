@@ -1,0 +1,81 @@
+// The exported class, as an outside caller sees it: the shared library on port 25.
+#include "LQSMTP.h"
+#include "scripted_smtp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+
+namespace
+{
+class CLQSMTPTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::memset(error, 'Z', sizeof error);
+        error[sizeof error - 1] = '\0';
+    }
+
+    int send(const char* server, const char* user, const char* password)
+    {
+        return smtp.SendMail(user, password, server, "me@myzelk.test", "Quill",
+                             "support@myzelk.test", "", "Subject", "Body", error);
+    }
+
+    CLQSMTP smtp;
+    char error[64];
+};
+
+TEST_F(CLQSMTPTest, deliversOnPort25AndLeavesErrorUntouched)
+{
+    // Port 25 of 127.0.0.1 may belong to a system server; any other loopback
+    // address works as well.
+    const std::string address = FreeLoopbackAddressForPort25();
+    if (address.empty())
+        GTEST_SKIP() << "port 25 is taken on 127.0.0.2 to 127.0.0.20";
+    ScriptedSmtpServer server(ScriptedSmtpServer::Script{}, address, 25);
+    ASSERT_TRUE(server.listening());
+    EXPECT_EQ(send(address.c_str(), "quillmere", "pw"), 1);
+    EXPECT_EQ(error[0], 'Z');
+    const std::string transcript = server.transcript();
+    EXPECT_EQ(transcript.rfind("AUTH LOGIN\r\n", 0), 0u) << transcript;
+    EXPECT_NE(transcript.find("To: \"Quill\" <support@myzelk.test>\r\n"), std::string::npos);
+    EXPECT_NE(transcript.find("\r\n\r\nBody\r\n\r\n\r\n--#BOUNDARY#--\r\n.\r\nQUIT\r\n"),
+              std::string::npos);
+}
+
+TEST_F(CLQSMTPTest, reportsFailuresAsZeroWithText)
+{
+    EXPECT_EQ(send("mail.myzelk.invalid", "", ""), 0);
+    EXPECT_STREQ(error, "Get server infomation error");
+
+    const std::string address = FreeLoopbackAddressForPort25();
+    if (address.empty())
+        GTEST_SKIP() << "port 25 is taken on 127.0.0.2 to 127.0.0.20";
+    // Free a moment ago, so nothing listens: the connection is refused.
+    EXPECT_EQ(send(address.c_str(), "", ""), 0);
+    EXPECT_STREQ(error, "Server connect error");
+
+    ScriptedSmtpServer::Script script;
+    script.replies["PASS"] = "535 5.7.8 Error: authentication failed\r\n";
+    ScriptedSmtpServer server(script, address, 25);
+    ASSERT_TRUE(server.listening());
+    EXPECT_EQ(send(address.c_str(), "quillmere", "wrong"), 0);
+    EXPECT_STREQ(error, "Password error");
+}
+
+TEST(CLQSMTPLibrary, exportsOnlyTheClass)
+{
+    void* self = ::dlopen("libLQSMTP.so.1", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(self, nullptr) << ::dlerror();
+    EXPECT_NE(::dlsym(self, "_ZN7CLQSMTP8SendMailEPKcS1_S1_S1_S1_S1_S1_S1_S1_Pc"), nullptr);
+    EXPECT_EQ(::dlsym(self, "_ZN7MUtils12Base64EncodeB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE"),
+              nullptr);
+    EXPECT_EQ(::dlsym(self, "_ZN7SMailer11SendOneMailERKNS_13MailArgumentsERKNS_14SessionOptionsEPcSt8functionIFlvEE"),
+              nullptr);
+    ::dlclose(self);
+}
+} // namespace
