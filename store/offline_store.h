@@ -1,0 +1,93 @@
+// The offline record store: saved topics, articles and other pages in the
+// local database, and the display files re-created from them.
+//
+// One lock serialises every operation: inserts run on the download worker,
+// everything else on the user-interface thread, over one controller. Row
+// callbacks run under that lock (the same thread may call back in).
+//
+// Error model: no operation raises. Engine errors are written to the
+// diagnostic log and come back as kStoreEngineError (or 0 for the 1/0
+// operations).
+#pragma once
+
+#include "LQADODBController.h"
+#include "offline_tables.h"
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+enum class OfflineTable
+{
+    Community, // tCommunity
+    Develop,   // tDevelop
+    Topic,     // tTopic
+};
+
+const char* OfflineTableName(OfflineTable table);
+
+// Results of the fetch, list and search operations besides the library's
+// LQADO_OK (0), LQADO_E_CREATE (-2) and LQADO_E_NORECORD (-5).
+constexpr long kStoreEngineError = -1; // raised error, logged
+constexpr long kStoreRefused = -3;     // text does not fit a statement; nothing run
+
+// Statements are built in buffers of this size.
+constexpr size_t kStoreStatementBytes = 1024;
+
+class COfflineStore
+{
+public:
+    COfflineStore(CLQADODBController& controller, std::string databaseFile,
+                  std::string tempFolder);
+    COfflineStore(const COfflineStore&) = delete;
+    COfflineStore& operator=(const COfflineStore&) = delete;
+
+    // 1 when connected; 0 after the box "初始化数据库失败!" (a missing or
+    // unreadable database is never created here).
+    int OpenDatabase();
+    void CloseDatabase();
+
+    // 1 when the row was stored, 0 when it was refused (rolled back, logged;
+    // a second row with the same fID is refused).
+    int InsertRecord(CLQADOTable& table);
+    // The row of tCommunity or tDevelop (by the table object's name) with
+    // that fID into the table object: 0, -5 (untouched), -2 or -1.
+    long GetRecordById(long id, CLQADOTable& table);
+    long GetTopicByTitle(const char* title, CLQADOTable& table);
+    // 1 when the statement ran (also when no row had that id), 0 on failure
+    // (logged). tTopic rows are not deleted this way (0).
+    int DeleteRecordById(OfflineTable table, long id);
+
+    // Row callbacks get each row's field set in column order; the content
+    // column holds an empty byte array (lists show no content).
+    long ListRoomRecords(OfflineTable table, long roomId, LQADORecordCallback callback,
+                         void* context);
+    long ListAllTopics(LQADORecordCallback callback, void* context);
+    // Titles containing the text (apostrophes are doubled; LIKE wildcards in
+    // the text keep their meaning, as they always had).
+    long SearchByTitle(OfflineTable table, const char* text, LQADORecordCallback callback,
+                       void* context);
+
+    // Writes the byte array of the column to path (written beside, then
+    // renamed, so a half-written file never stands there). 1 written, 0 when
+    // the column holds no byte array or the file cannot be written.
+    int ExtractContent(CLQADOTable& table, long column, const char* path);
+
+    // Display files in the temporary folder; empty when the path would not
+    // fit 259 bytes.
+    std::string CommunityDisplayPath(long id) const;
+    std::string DevelopDisplayPath(long id) const;
+    std::string TopicDisplayPath(std::string_view title) const;
+
+    const std::string& DatabaseFile() const { return m_databaseFile; }
+    const std::string& TempFolder() const { return m_tempFolder; }
+
+private:
+    long ReadFirst(const char* sql, CLQADOTable& table);
+    long Walk(const std::string& sql, LQADORecordCallback callback, void* context);
+
+    CLQADODBController& m_controller;
+    std::string m_databaseFile;
+    std::string m_tempFolder;
+    std::recursive_mutex m_lock;
+};
