@@ -212,6 +212,8 @@ std::size_t XmlNode::indexOfChild(const XmlNode* child) const
 
 void XmlNode::detachFromParent()
 {
+    // The parent's list may hold the last reference to this node.
+    const auto self = shared_from_this();
     if (const auto parent = m_parent.lock())
     {
         if (m_type == NODE_ATTRIBUTE)
