@@ -57,6 +57,51 @@ TEST_F(XmlFileTest, Gb2312DeclaredFileIsReadAndWrittenInItsEncoding)
     EXPECT_EQ(Utf8FromUtf16(Load(out)->documentElement()->text()), title);
 }
 
+TEST_F(XmlFileTest, DeclaredEncodingsRoundTripTheirText)
+{
+    const struct
+    {
+        const char* encoding;
+        const char16_t* text;
+    } cases[] = {
+        {"gb2312", u"中文"}, {"GBK", u"镕"}, {"ISO-8859-1", u"café"}, {"UTF-16", u"中é"},
+        {"utf-8", u"中\U0001F600"}, {"Big5", u"臺灣"},
+    };
+    for (const auto& c : cases)
+    {
+        auto doc = XmlDocument::Create();
+        doc->appendChild(doc->createProcessingInstruction(
+            u"xml", u"version=\"1.0\" encoding=\"" + Utf16FromUtf8(c.encoding) + u"\""));
+        const auto root = doc->createElement(u"r");
+        doc->appendChild(root);
+        root->setAttribute(u"a", c.text);
+        root->put_text(c.text);
+        const auto path = dir.File(std::string(c.encoding) + ".xml");
+        ASSERT_TRUE(doc->save(path)) << c.encoding;
+        const auto bytes = ScratchDir::Read(path);
+        if (std::string(c.encoding) != "utf-8")
+        {
+            EXPECT_EQ(bytes.find(Utf8FromUtf16(c.text)), std::string::npos) << c.encoding << " written as UTF-8";
+        }
+        const auto back = Load(path)->documentElement();
+        ASSERT_TRUE(back) << c.encoding;
+        EXPECT_EQ(back->text(), c.text) << c.encoding;
+        EXPECT_EQ(back->getAttribute(u"a").ToWide(), c.text) << c.encoding;
+    }
+}
+
+TEST_F(XmlFileTest, BadBytesInADeclaredEncodingKeepTheRestOfTheText)
+{
+    const auto path = dir.File("bad.xml");
+    ScratchDir::Write(path, "<?xml version=\"1.0\" encoding=\"gb2312\"?><r>" + GbkFromUtf8("前") + "\xFF" +
+                                GbkFromUtf8("后") + "</r>");
+    const auto root = Load(path)->documentElement();
+    ASSERT_TRUE(root);
+    const auto text = root->text();
+    EXPECT_EQ(text.front(), u'前');
+    EXPECT_EQ(text.back(), u'后');
+}
+
 TEST_F(XmlFileTest, CharactersTheDeclaredEncodingLacksSurviveAsReferences)
 {
     auto doc = XmlDocument::Create();
