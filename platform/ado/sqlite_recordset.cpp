@@ -441,7 +441,13 @@ void SqliteRecordset::Update(const _variant_t&, const _variant_t&)
     if (m_mode == Mode::Add)
         rowid = sqlite3_last_insert_rowid(db);
     LeaveEditMode();
-    // The written row becomes the current record; read on demand.
+    // The written row becomes the current record; read on demand. The
+    // cursor is not stepped for it (an insert must not read the table).
+    if (!m_started) {
+        m_started = true;
+        m_position = -1;
+        m_eof = false;
+    }
     m_source = Source::Reread;
     m_rereadRowid = rowid;
     m_deleted = false;
@@ -621,6 +627,10 @@ void SqliteRecordset::AppendColumnChunk(long column, const _variant_t& data)
     } else if (data.vt == VT_BSTR) {
         bytes = reinterpret_cast<const unsigned char*>(data.bstrVal);
         size = data.bstrVal ? SysStringLen(data.bstrVal) * 2 : 0;
+    } else if (data.vt == VT_EMPTY || data.vt == VT_NULL) {
+        // Nothing to append: the column is written as NULL.
+        PutColumn(column, data);
+        return;
     } else {
         throw _com_error(DISP_E_TYPEMISMATCH, "AppendChunk takes a byte array or text.");
     }
