@@ -8,8 +8,7 @@
 
 namespace
 {
-// Calling through a null node is a failing DOM call, as on the original
-// platform, not a crash.
+// Calling through a null node is a failing DOM call, not a crash.
 void RequireNode(const XmlNodePtr& node)
 {
     if (!node)

@@ -1,6 +1,5 @@
-// A small XML DOM in the shape of the Windows DOMDocument the program was
-// written against: reference-counted nodes handed out as shared pointers
-// (null = none), live child lists (length()/item(i)), attribute maps, and
+// A small XML DOM in the classic DOMDocument shape: reference-counted
+// nodes handed out as shared pointers (null = none), live child lists (length()/item(i)), attribute maps, and
 // the `xml` text of any node. Parsing is done by pugixml; serialising is our
 // own, so the saved bytes are exactly what callers expect:
 //   - UTF-8, no declaration added, no indentation, no white space added;
@@ -16,7 +15,7 @@
 //
 // Error model: failing DOM calls (invalid names, inserting a node where it
 // may not go, calls on the wrong node type) raise _com_error with a
-// description; load/save report failure as false, as the original did.
+// description; load/save report failure as false.
 #pragma once
 
 #include "com_types.h"
