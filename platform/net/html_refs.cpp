@@ -1,0 +1,205 @@
+#include "html_refs.h"
+
+#include "css_refs.h"
+#include "text.h"
+#include "url_resolve.h"
+
+#include <gumbo.h>
+
+#include <set>
+
+namespace
+{
+const char* Attr(const GumboElement& element, const char* name)
+{
+    const GumboAttribute* attr = gumbo_get_attribute(&element.attributes, name);
+    return attr ? attr->value : nullptr;
+}
+
+bool HasWord(std::string_view list, std::string_view word)
+{
+    std::string lower = ToLowerAscii(list);
+    size_t i = 0;
+    while (i < lower.size())
+    {
+        size_t end = lower.find_first_of(" \t\r\n", i);
+        if (end == std::string::npos)
+            end = lower.size();
+        if (std::string_view(lower).substr(i, end - i) == word)
+            return true;
+        i = end + 1;
+    }
+    return false;
+}
+
+class Collector
+{
+public:
+    explicit Collector(std::string base) : m_base(std::move(base)) {}
+
+    void Add(const char* reference, ResourceKind kind)
+    {
+        if (!reference || !*reference)
+            return;
+        auto url = ResolveUrl(m_base, reference);
+        if (url && m_seen.insert(*url).second)
+            m_refs.push_back({*url, kind});
+    }
+
+    void AddCss(std::string_view css)
+    {
+        CssReferences refs = CollectCssReferences(css);
+        for (const auto& r : refs.imports)
+            Add(r.c_str(), ResourceKind::StyleSheet);
+        for (const auto& r : refs.urls)
+            Add(r.c_str(), ResourceKind::Image);
+    }
+
+    void SetBase(const char* href)
+    {
+        if (!href || m_baseSet)
+            return;
+        if (auto url = ResolveUrl(m_base, href))
+        {
+            m_base = *url;
+            m_baseSet = true;
+        }
+    }
+
+    std::vector<ResourceRef> Take() { return std::move(m_refs); }
+
+private:
+    std::string m_base;
+    bool m_baseSet = false;
+    std::set<std::string> m_seen;
+    std::vector<ResourceRef> m_refs;
+};
+
+void Visit(const GumboNode* node, Collector& out)
+{
+    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
+        return;
+    const GumboElement& e = node->v.element;
+    switch (e.tag)
+    {
+    case GUMBO_TAG_BASE:
+        out.SetBase(Attr(e, "href"));
+        break;
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_AUDIO:
+    case GUMBO_TAG_VIDEO:
+        out.Add(Attr(e, "src"), ResourceKind::Image);
+        if (e.tag == GUMBO_TAG_VIDEO)
+            out.Add(Attr(e, "poster"), ResourceKind::Image);
+        break;
+    case GUMBO_TAG_INPUT:
+        if (const char* type = Attr(e, "type"); type && EqualsIgnoreCaseAscii(type, "image"))
+            out.Add(Attr(e, "src"), ResourceKind::Image);
+        break;
+    case GUMBO_TAG_LINK:
+        if (const char* rel = Attr(e, "rel"))
+        {
+            if (HasWord(rel, "stylesheet"))
+                out.Add(Attr(e, "href"), ResourceKind::StyleSheet);
+            else if (HasWord(rel, "icon"))
+                out.Add(Attr(e, "href"), ResourceKind::Image);
+        }
+        break;
+    case GUMBO_TAG_SCRIPT:
+        out.Add(Attr(e, "src"), ResourceKind::Script);
+        break;
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_IFRAME:
+        out.Add(Attr(e, "src"), ResourceKind::Frame);
+        break;
+    case GUMBO_TAG_STYLE:
+        for (unsigned i = 0; i < e.children.length; ++i)
+        {
+            auto* child = static_cast<const GumboNode*>(e.children.data[i]);
+            if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA)
+                out.AddCss(child->v.text.text);
+        }
+        break;
+    default:
+        break;
+    }
+    out.Add(Attr(e, "background"), ResourceKind::Image);
+    if (const char* style = Attr(e, "style"))
+        out.AddCss(style);
+    for (unsigned i = 0; i < e.children.length; ++i)
+        Visit(static_cast<const GumboNode*>(e.children.data[i]), out);
+}
+
+const char* FirstBaseHref(const GumboNode* node)
+{
+    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
+        return nullptr;
+    const GumboElement& e = node->v.element;
+    if (e.tag == GUMBO_TAG_BASE)
+        if (const char* href = Attr(e, "href"))
+            return href;
+    for (unsigned i = 0; i < e.children.length; ++i)
+        if (const char* href = FirstBaseHref(static_cast<const GumboNode*>(e.children.data[i])))
+            return href;
+    return nullptr;
+}
+
+// Value after "charset=" inside one tag's text, quotes removed.
+std::string CharsetIn(std::string_view tag)
+{
+    std::string lower = ToLowerAscii(tag);
+    size_t at = 0;
+    while ((at = lower.find("charset", at)) != std::string::npos)
+    {
+        size_t i = at + 7;
+        while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t'))
+            ++i;
+        if (i < tag.size() && tag[i] == '=')
+        {
+            ++i;
+            while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '"' || tag[i] == '\''))
+                ++i;
+            size_t end = tag.find_first_of("\"'; \t\r\n>/", i);
+            if (end == std::string_view::npos)
+                end = tag.size();
+            if (end > i)
+                return std::string(tag.substr(i, end - i));
+        }
+        at = i;
+    }
+    return {};
+}
+} // namespace
+
+std::vector<ResourceRef> CollectHtmlReferences(std::string_view html, const std::string& pageUrl)
+{
+    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
+    Collector collector(pageUrl);
+    // The first <base href> sets the base for the whole document, as browsers do.
+    if (const char* href = FirstBaseHref(output->root))
+        collector.SetBase(href);
+    Visit(output->root, collector);
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return collector.Take();
+}
+
+std::string DeclaredHtmlCharset(std::string_view bytes)
+{
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return "UTF-8";
+    std::string lower = ToLowerAscii(bytes);
+    size_t at = 0;
+    while ((at = lower.find("<meta", at)) != std::string::npos)
+    {
+        size_t end = lower.find('>', at);
+        if (end == std::string::npos)
+            end = lower.size();
+        std::string found = CharsetIn(bytes.substr(at, end - at));
+        if (!found.empty())
+            return found;
+        at = end;
+    }
+    return {};
+}

@@ -1,0 +1,238 @@
+#include "url_fetch.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+void EnsureCurlGlobal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Sink
+{
+    std::string* memory = nullptr;
+    FILE* file = nullptr;
+    size_t written = 0;
+    size_t limit = 0;
+    bool tooLarge = false;
+    bool writeFailed = false;
+    const std::atomic<bool>* abort = nullptr;
+};
+
+size_t OnData(char* data, size_t size, size_t count, void* user)
+{
+    auto* sink = static_cast<Sink*>(user);
+    size_t n = size * count;
+    if (sink->written + n > sink->limit)
+    {
+        sink->tooLarge = true;
+        return 0;
+    }
+    if (sink->memory)
+        sink->memory->append(data, n);
+    else if (std::fwrite(data, 1, n, sink->file) != n)
+    {
+        sink->writeFailed = true;
+        return 0;
+    }
+    sink->written += n;
+    return n;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto* sink = static_cast<Sink*>(user);
+    return sink->abort && sink->abort->load() ? 1 : 0;
+}
+
+struct EasyDeleter
+{
+    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+
+FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& sink)
+{
+    EnsureCurlGlobal();
+    FetchResult result;
+    sink.limit = options.maxBytes;
+    sink.abort = options.abort;
+    if (options.abort && options.abort->load())
+    {
+        result.error = "download aborted";
+        return result;
+    }
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy)
+    {
+        result.error = "cannot start a transfer";
+        return result;
+    }
+    CURL* c = easy.get();
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, options.maxRedirects);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    if (options.stallTimeoutMs > 0)
+    {
+        // Fewer than 1 byte per second for the stall time counts as a stall.
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::max(1L, options.stallTimeoutMs / 1000));
+    }
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(c, CURLOPT_USERAGENT, options.userAgent.c_str());
+    // Cookie engine on in every case, so cookies set before a redirect are sent after it.
+    curl_easy_setopt(c, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
+    if (!options.cookieFile.empty() && options.writeCookies)
+        curl_easy_setopt(c, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &sink);
+
+    CURLcode code = curl_easy_perform(c);
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.status);
+    char* type = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+        result.contentType = type;
+    char* effective = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        result.effectiveUrl = effective;
+
+    if (code == CURLE_OK)
+    {
+        if (result.status >= 400)
+            result.error = "HTTP status " + std::to_string(result.status) + " for " + url;
+        else if (result.status < 200)
+            result.error = "no HTTP answer from " + url;
+        else
+            result.ok = true;
+        return result;
+    }
+    if (code == CURLE_ABORTED_BY_CALLBACK)
+        result.error = "download aborted";
+    else if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+        result.error = "page larger than " + std::to_string(options.maxBytes) + " bytes: " + url;
+    else if (sink.writeFailed)
+        result.error = std::string("cannot write the download: ") + std::strerror(errno);
+    else
+        result.error = std::string(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ": " + url;
+    return result;
+}
+
+std::string TempPathBeside(const std::string& path, int* fd)
+{
+    std::string pattern = path + ".partXXXXXX";
+    *fd = mkstemp(pattern.data());
+    if (*fd >= 0)
+    {
+        // mkstemp makes the file private; saved pages are ordinary files.
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(*fd, 0666 & ~mask);
+    }
+    return pattern;
+}
+} // namespace
+
+FetchResult FetchUrl(const std::string& url, const FetchOptions& options)
+{
+    std::string body;
+    Sink sink;
+    sink.memory = &body;
+    FetchResult result = Transfer(url, options, sink);
+    if (result.ok)
+        result.body = std::move(body);
+    return result;
+}
+
+bool DownloadUrlToFile(const std::string& url, const std::string& path, const FetchOptions& options,
+                       std::string* error, FetchResult* info)
+{
+    auto fail = [&](const std::string& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    int fd = -1;
+    std::string temp = TempPathBeside(path, &fd);
+    if (fd < 0)
+        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
+    FILE* file = fdopen(fd, "wb");
+    if (!file)
+    {
+        close(fd);
+        unlink(temp.c_str());
+        return fail("cannot open " + temp);
+    }
+    Sink sink;
+    sink.file = file;
+    FetchResult result = Transfer(url, options, sink);
+    bool closed = std::fclose(file) == 0;
+    if (info)
+        *info = result;
+    if (!result.ok || !closed)
+    {
+        unlink(temp.c_str());
+        return fail(result.ok ? "cannot write " + temp : result.error);
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        std::string why = std::strerror(errno);
+        unlink(temp.c_str());
+        return fail("cannot replace " + path + ": " + why);
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error)
+{
+    auto fail = [&](const std::string& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    int fd = -1;
+    std::string temp = TempPathBeside(path, &fd);
+    if (fd < 0)
+        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
+    FILE* file = fdopen(fd, "wb");
+    if (!file)
+    {
+        close(fd);
+        unlink(temp.c_str());
+        return fail("cannot open " + temp);
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok)
+    {
+        unlink(temp.c_str());
+        return fail("cannot write " + temp);
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        std::string why = std::strerror(errno);
+        unlink(temp.c_str());
+        return fail("cannot replace " + path + ": " + why);
+    }
+    return true;
+}
