@@ -220,6 +220,26 @@ TEST_F(XmlDomTest, MalformedTextLeavesTheDocumentEmpty)
     }
 }
 
+TEST_F(XmlDomTest, EveryCutOfAFileEitherParsesWholeOrLeavesNothing)
+{
+    const std::u16string full =
+        u"<?xml version=\"1.0\" encoding=\"gb2312\"?><?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?>"
+        u"<!DOCTYPE Topic><Topic a=\"x &amp; y\"><Issue><TopicName>标题 &lt;1&gt;</TopicName>"
+        u"<![CDATA[raw <b>]]><!-- c --><Empty/></Issue></Topic>";
+    ASSERT_TRUE(doc->loadXML(full));
+    const auto whole = doc->xml();
+    for (std::size_t cut = 0; cut < full.size(); ++cut)
+    {
+        const bool parsed = doc->loadXML(full.substr(0, cut));
+        if (parsed)
+            EXPECT_TRUE(doc->documentElement()) << cut;
+        else
+            EXPECT_FALSE(doc->hasChildNodes()) << cut;
+    }
+    ASSERT_TRUE(doc->loadXML(whole)); // what we write parses back to the same text
+    EXPECT_EQ(doc->xml(), whole);
+}
+
 TEST_F(XmlDomTest, DeepNestingIsRefusedWithoutExhaustingTheStack)
 {
     std::u16string deep;
