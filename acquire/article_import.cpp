@@ -1,0 +1,117 @@
+#include "article_import.h"
+
+#include "app_config.h"
+#include "debug_log.h"
+#include "file_helpers.h"
+#include "import_common.h"
+#include "offline_store.h"
+#include "url_classify.h"
+#include "user_interface.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+
+constexpr const char* kClassLinkId = "ArticleTitle1_ArticleTitle1_hlClass\" href=\"";
+constexpr const char* kClassPath = "/articlelist.aspx?c=";
+constexpr const char* kTitleMarker = "ArticleTitle1_ArticleTitle1_lblTitle\">";
+constexpr const char* kAuthorLinkId = "ArticleTitle1_ArticleTitle1_AuthorLink\" href=\"";
+constexpr const char* kAuthorPath = "/user/";
+
+// TextBetween from `start` with the first begin marker that finds something;
+// -1 when none does or when an earlier search already failed.
+long SearchFrom(const std::string& text, long start, const std::vector<std::string>& begins,
+                const std::string& end, std::string& out)
+{
+    if (start < 0)
+        return -1;
+    for (const std::string& begin : begins)
+    {
+        const long found = TextBetween(text, start, begin, end, out);
+        if (found >= 0)
+            return found;
+    }
+    return -1;
+}
+
+std::vector<std::string> LinkMarkers(const char* linkId, const char* path, const std::string& host)
+{
+    std::vector<std::string> markers{std::string(linkId) + path};
+    if (!host.empty())
+        markers.push_back(std::string(linkId) + "http://" + host + path);
+    return markers;
+}
+
+} // namespace
+
+void ParseArticleText(const std::string& text, CArticleInfo& info, const std::string& developHost)
+{
+    std::string classNumber;
+    std::string className;
+    std::string title;
+    std::string author;
+
+    long position = SearchFrom(text, 0, LinkMarkers(kClassLinkId, kClassPath, developHost), "\"",
+                               classNumber);
+    position = SearchFrom(text, position, {">"}, "<", className);
+    position = SearchFrom(text, position, {kTitleMarker}, "<", title);
+    SearchFrom(text, position, LinkMarkers(kAuthorLinkId, kAuthorPath, developHost), "\"", author);
+
+    info.classNumber = AtoiText(classNumber) + kArticleClassIdOffset;
+    info.className = className;
+    info.title = title;
+    info.author = author;
+}
+
+int ParseArticleFile(std::int32_t id, const std::string& path, CArticleInfo& info,
+                     const std::string& developHost)
+{
+    std::vector<unsigned char> bytes;
+    if (!ReadFileWithTrailingZero(path, bytes))
+        return 0;
+    info.id = id;
+    const std::string archive(reinterpret_cast<const char*>(bytes.data()), bytes.size() - 1);
+    ParseArticleText(PageTextFromArchive(archive), info, developHost);
+    return 1;
+}
+
+void CContentImporter::ImportArticleFile(const std::string& address, const std::string& path)
+{
+    const std::string host = m_config.GetHostForDevelop();
+    const int id = ParseArticleId(address, host);
+    if (id < 1)
+    {
+        m_ui.SetStatusText("无法处理指定的URL链接 : " + address);
+        return;
+    }
+
+    CArticleInfo info;
+    if (!ParseArticleFile(id, path, info, host))
+    {
+        m_ui.SetStatusText("无法正确读取文档数据");
+        return;
+    }
+
+    CDevelopTable row;
+    row.SetLong(CDevelopTable::fID, info.id);
+    row.SetText(CDevelopTable::fTitle, info.title);
+    row.SetLong(CDevelopTable::fRoomID, info.classNumber);
+    row.SetText(CDevelopTable::fRoomName, info.className);
+    row.SetNow(CDevelopTable::fInDate);
+    row.SetText(CDevelopTable::fAuthor, info.author);
+    row.SetText(CDevelopTable::fRemark, kRemarkText);
+
+    std::vector<unsigned char> content;
+    if (!ReadFileWithTrailingZero(path, content))
+        return;
+    row.SetBinary(CDevelopTable::fContent, content.data(), static_cast<long>(content.size()));
+
+    m_store.InsertRecord(row);
+
+    CopyFileIfAbsent(path, m_store.DevelopDisplayPath(row.GetLong(CDevelopTable::fID)));
+
+    EnsureRoomNode(kDevelopNodeText, row.GetLong(CDevelopTable::fRoomID),
+                   row.GetText(CDevelopTable::fRoomName));
+}

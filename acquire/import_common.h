@@ -1,0 +1,66 @@
+// The importer object the download worker calls after a download, and the
+// steps the three imports share: reading a downloaded file whole, turning an
+// archive into UTF-8 page text, placing display copies, adding room nodes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CAppConfig;
+class CEditTreeModel;
+class CEditTreeItem;
+class COfflineStore;
+class IImportUserInterface;
+struct CAppPaths;
+
+// Texts of the room tree's category nodes below the first top-level node.
+inline constexpr const char* kCommunityNodeText = "ZELK社区";
+inline constexpr const char* kDevelopNodeText = "ZELK文档";
+inline constexpr const char* kOtherArticlesNodeText = "其他文章";
+
+class CContentImporter
+{
+public:
+    // Everything is borrowed and must outlive the importer. The tree model
+    // is only touched through ui.RunOnUserInterfaceThread.
+    CContentImporter(COfflineStore& store, const CAppPaths& paths, const CAppConfig& config,
+                     CEditTreeModel& tree, IImportUserInterface& ui);
+
+    // A forum topic's XML, downloaded to path ("CommunityTemp.xml").
+    void ImportTopicFile(const std::string& path);
+    // An article's archive; the id comes from the address.
+    void ImportArticleFile(const std::string& address, const std::string& path);
+    // Any other page's archive; the address is not used.
+    void ImportOtherPageFile(const std::string& address, const std::string& path);
+
+private:
+    // Finds the room by id anywhere in the tree; when absent, adds it below
+    // the category node and gives it the id.
+    void EnsureRoomNode(const char* categoryText, std::int32_t roomId, const std::string& roomName);
+
+    COfflineStore& m_store;
+    const CAppPaths& m_paths;
+    const CAppConfig& m_config;
+    CEditTreeModel& m_tree;
+    IImportUserInterface& m_ui;
+};
+
+// The downloaded file's bytes followed by one zero byte (the stored
+// content). False when the file cannot be sized (after the error box) or
+// read.
+bool ReadFileWithTrailingZero(const std::string& path, std::vector<unsigned char>& bytes);
+
+// Copies from to to, failing when to already exists (an older display copy
+// is left as it is) or when to is empty.
+bool CopyFileIfAbsent(const std::string& from, const std::string& to);
+
+// The value after the first "charset=" that has one, up to the next quote,
+// semicolon, blank or ">"; a value in quotes is read inside them. Returns
+// the index just after "charset=", or -1 with charset unchanged.
+long ExtractCharset(const std::string& text, std::string& charset);
+
+// Page text of a downloaded archive (or plain page): the main HTML part
+// decoded, cut at its first zero byte, converted from its declared charset
+// (the part's, else the page's own, else UTF-8 with a GBK fallback) to UTF-8.
+std::string PageTextFromArchive(const std::string& archive);

@@ -1,0 +1,19 @@
+// Reading any other page's archive: only its title is taken.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct COtherPageInfo
+{
+    std::int32_t unused = 0;
+    std::string title = "无法获取";
+};
+
+// 1 with the page's title (UTF-8, blanks around it trimmed), or the archive's
+// file name without extension when the page has none; 0 when the file
+// cannot be read.
+int ParseOtherPageFile(const std::string& path, COtherPageInfo& info);
+
+// The title of page text already decoded to UTF-8; empty when it has none.
+std::string TitleFromPageText(const std::string& text);
