@@ -196,9 +196,9 @@ std::string DecodeBody(const MimeEntity& entity)
     const std::string* encoding = FindHeader(entity, "Content-Transfer-Encoding");
     const std::string name = encoding ? ToLowerAscii(TrimBlanks(*encoding)) : std::string();
     if (name == "quoted-printable")
-        return DecodeQuotedPrintable(entity.body);
+        return DecodeArchiveQuotedPrintable(entity.body);
     if (name == "base64")
-        return DecodeBase64(entity.body);
+        return DecodeArchiveBase64(entity.body);
     return std::string(entity.body);
 }
 
@@ -243,7 +243,7 @@ int Base64Value(char c)
 
 } // namespace
 
-std::string DecodeQuotedPrintable(std::string_view text)
+std::string DecodeArchiveQuotedPrintable(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -281,7 +281,7 @@ std::string DecodeQuotedPrintable(std::string_view text)
     return out;
 }
 
-std::string DecodeBase64(std::string_view text)
+std::string DecodeArchiveBase64(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() / 4 * 3);
@@ -336,6 +336,10 @@ CArchiveMainPart DecodeArchiveMainPart(std::string_view archive)
     if (!start.empty())
         for (const MimeEntity& part : parts)
             if (const std::string* id = FindHeader(part, "Content-ID"); id && StripAngles(*id) == start)
+                return FromEntity(part);
+    if (const std::string* snapshot = FindHeader(*message, "Snapshot-Content-Location"))
+        for (const MimeEntity& part : parts)
+            if (const std::string* location = FindHeader(part, "Content-Location"); location && *location == *snapshot)
                 return FromEntity(part);
     for (const MimeEntity& part : parts)
         if (const std::string* type = FindHeader(part, "Content-Type"); type && MediaType(*type) == "text/html")

@@ -14,13 +14,14 @@ struct CArchiveMainPart
     bool isArchive = false;  // false: the input was not MIME and is returned as is
 };
 
-// The main part is the one named by the "start" parameter, else the first
-// text/html part, else the first part. Input that is not a MIME message
+// The main part is the one named by the "start" parameter, else the one at
+// the Snapshot-Content-Location, else the first text/html part, else the
+// first part. Input that is not a MIME message
 // (a plain HTML file) comes back unchanged with isArchive false.
 CArchiveMainPart DecodeArchiveMainPart(std::string_view archive);
 
 // Soft line breaks ("=" at a line end) are removed, "=XX" becomes the byte;
 // a "=" that starts no valid escape is kept.
-std::string DecodeQuotedPrintable(std::string_view text);
+std::string DecodeArchiveQuotedPrintable(std::string_view text);
 // Characters outside the base64 alphabet are skipped; decoding stops at "=".
-std::string DecodeBase64(std::string_view text);
+std::string DecodeArchiveBase64(std::string_view text);

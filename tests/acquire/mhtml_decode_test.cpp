@@ -7,26 +7,26 @@ namespace
 
 TEST(QuotedPrintable, DecodesEscapesAndSoftBreaks)
 {
-    EXPECT_EQ(DecodeQuotedPrintable("a=3Db"), "a=b");
-    EXPECT_EQ(DecodeQuotedPrintable("long=\r\nline"), "longline");
-    EXPECT_EQ(DecodeQuotedPrintable("long=\nline"), "longline");
-    EXPECT_EQ(DecodeQuotedPrintable("=E4=B8=AD=e6=96=87"), "\xE4\xB8\xAD\xE6\x96\x87");
-    EXPECT_EQ(DecodeQuotedPrintable("keep\r\nhard breaks"), "keep\r\nhard breaks");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("a=3Db"), "a=b");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("long=\r\nline"), "longline");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("long=\nline"), "longline");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("=E4=B8=AD=e6=96=87"), "\xE4\xB8\xAD\xE6\x96\x87");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("keep\r\nhard breaks"), "keep\r\nhard breaks");
 }
 
 TEST(QuotedPrintable, KeepsAnEqualsSignThatStartsNoEscape)
 {
-    EXPECT_EQ(DecodeQuotedPrintable("x=ZZ"), "x=ZZ");
-    EXPECT_EQ(DecodeQuotedPrintable("end="), "end=");
-    EXPECT_EQ(DecodeQuotedPrintable("end=4"), "end=4");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("x=ZZ"), "x=ZZ");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("end="), "end=");
+    EXPECT_EQ(DecodeArchiveQuotedPrintable("end=4"), "end=4");
 }
 
 TEST(Base64, DecodesAcrossLineBreaks)
 {
-    EXPECT_EQ(DecodeBase64("aGVs\r\nbG8="), "hello");
-    EXPECT_EQ(DecodeBase64("aGVsbG8gd29ybGQ="), "hello world");
-    EXPECT_EQ(DecodeBase64("YQ=="), "a");
-    EXPECT_EQ(DecodeBase64(""), "");
+    EXPECT_EQ(DecodeArchiveBase64("aGVs\r\nbG8="), "hello");
+    EXPECT_EQ(DecodeArchiveBase64("aGVsbG8gd29ybGQ="), "hello world");
+    EXPECT_EQ(DecodeArchiveBase64("YQ=="), "a");
+    EXPECT_EQ(DecodeArchiveBase64(""), "");
 }
 
 const char kArchive[] =
@@ -84,6 +84,19 @@ TEST(ArchiveMainPart, StartParameterNamesTheRoot)
         "PHA+cm9vdDwvcD4=\n"
         "--b1--\n";
     EXPECT_EQ(DecodeArchiveMainPart(archive).body, "<p>root</p>");
+}
+
+TEST(ArchiveMainPart, SnapshotLocationNamesTheRoot)
+{
+    const std::string archive =
+        "Snapshot-Content-Location: http://x.example/page\r\n"
+        "MIME-Version: 1.0\r\n"
+        "Content-Type: multipart/related; type=\"text/html\"; boundary=\"b\"\r\n"
+        "\r\n"
+        "--b\r\nContent-Type: text/html\r\nContent-Location: http://x.example/frame\r\n\r\nframe\r\n"
+        "--b\r\nContent-Type: text/html\r\nContent-Location: http://x.example/page\r\n\r\npage\r\n"
+        "--b--\r\n";
+    EXPECT_EQ(DecodeArchiveMainPart(archive).body, "page");
 }
 
 TEST(ArchiveMainPart, LongerBoundaryThatStartsAlikeDoesNotSplit)
