@@ -78,9 +78,14 @@ std::string HtmlPartType(const FetchResult& r, const std::string& charset)
 }
 } // namespace
 
-ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& options)
+ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& givenOptions)
 {
     ArchiveResult result;
+    // One archive's transfers share kept-alive connections.
+    FetchSession session;
+    ArchiveOptions options = givenOptions;
+    if (!options.fetch.session)
+        options.fetch.session = &session;
     FetchResult page = FetchUrl(url, options.fetch);
     if (!page.ok)
     {

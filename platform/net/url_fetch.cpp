@@ -56,6 +56,52 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return sink->abort && sink->abort->load() ? 1 : 0;
 }
 
+std::mutex g_unusedLock;
+} // namespace
+
+struct FetchSession::Impl
+{
+    CURLSH* share = nullptr;
+    std::mutex locks[CURL_LOCK_DATA_LAST];
+
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        (data < CURL_LOCK_DATA_LAST ? self->locks[data] : g_unusedLock).lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        (data < CURL_LOCK_DATA_LAST ? self->locks[data] : g_unusedLock).unlock();
+    }
+};
+
+FetchSession::FetchSession() : m_impl(std::make_unique<Impl>())
+{
+    EnsureCurlGlobal();
+    m_impl->share = curl_share_init();
+    if (!m_impl->share)
+        return;
+    curl_share_setopt(m_impl->share, CURLSHOPT_LOCKFUNC, &Impl::Lock);
+    curl_share_setopt(m_impl->share, CURLSHOPT_UNLOCKFUNC, &Impl::Unlock);
+    curl_share_setopt(m_impl->share, CURLSHOPT_USERDATA, m_impl.get());
+    curl_share_setopt(m_impl->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    curl_share_setopt(m_impl->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+}
+
+FetchSession::~FetchSession()
+{
+    if (m_impl->share)
+        curl_share_cleanup(m_impl->share);
+}
+
+void* FetchSession::Handle() const
+{
+    return m_impl->share;
+}
+
+namespace
+{
 struct EasyDeleter
 {
     void operator()(CURL* c) const { curl_easy_cleanup(c); }
@@ -102,6 +148,8 @@ FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& 
     curl_easy_setopt(c, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
     if (!options.cookieFile.empty() && options.writeCookies)
         curl_easy_setopt(c, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
+    if (options.session && options.session->Handle())
+        curl_easy_setopt(c, CURLOPT_SHARE, static_cast<CURLSH*>(options.session->Handle()));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
