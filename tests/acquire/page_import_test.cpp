@@ -66,7 +66,7 @@ TEST_P(PageFixtureTest, StoresTheTitleTheArchiveAndOneNode)
 INSTANTIATE_TEST_SUITE_P(Archives, PageFixtureTest,
                          testing::Values(PageCase{"page_utf8_bom.mht", "离线阅读测试页"},
                                          PageCase{"page_gb2312.mht", "国标编码的页面"},
-                                         PageCase{"page_quoted_charset.mht", "引号里的字符集"},
+                                         PageCase{"page_quoted_charset.mht", "引號裡的字元集"},
                                          PageCase{"page_no_title.mht", "TopicTemp"}));
 
 TEST_F(PageImportTest, UnsafeTitleIsStoredAsIsButNamesAFileInTheTemporaryFolder)
