@@ -221,9 +221,9 @@ void ScriptedSmtpServer::serve(int fd)
     }
 }
 
-std::string FreeLoopbackAddressForPort25()
+std::string FreeLoopbackAddressForPort25(int first, int last)
 {
-    for (int host = 2; host <= 20; ++host)
+    for (int host = first; host <= last; ++host)
     {
         const std::string address = "127.0.0." + std::to_string(host);
         std::uint16_t bound = 0;
@@ -244,4 +244,18 @@ std::uint16_t UnusedLoopbackPort()
     if (fd >= 0)
         ::close(fd);
     return bound;
+}
+
+std::unique_ptr<ScriptedSmtpServer> ScriptedServerOnPort25(const ScriptedSmtpServer::Script& script,
+                                                           std::string* address)
+{
+    for (int host = 2; host <= 20; ++host)
+    {
+        *address = "127.0.0." + std::to_string(host);
+        auto server = std::make_unique<ScriptedSmtpServer>(script, *address, 25);
+        if (server->listening())
+            return server;
+    }
+    address->clear();
+    return nullptr;
 }

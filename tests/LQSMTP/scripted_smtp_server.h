@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -57,9 +58,14 @@ private:
     std::thread m_thread;
 };
 
-// A loopback address on which port 25 can be bound now, or "" when none of
-// 127.0.0.2 .. 127.0.0.20 is free.
-std::string FreeLoopbackAddressForPort25();
+// A loopback address 127.0.0.<first..last> on which port 25 can be bound now,
+// or "" when none is free. Separate ranges keep parallel tests apart.
+std::string FreeLoopbackAddressForPort25(int first, int last);
+
+// A scripted server on port 25 of the first loopback address in 127.0.0.2..20
+// where it can listen (null when none); the address goes to *address.
+std::unique_ptr<ScriptedSmtpServer> ScriptedServerOnPort25(const ScriptedSmtpServer::Script& script,
+                                                           std::string* address);
 
 // A TCP port on 127.0.0.1 that nothing listened on a moment ago.
 std::uint16_t UnusedLoopbackPort();
