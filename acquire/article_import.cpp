@@ -60,9 +60,9 @@ void ParseArticleText(const std::string& text, CArticleInfo& info, const std::st
     SearchFrom(text, position, LinkMarkers(kAuthorLinkId, kAuthorPath, developHost), "\"", author);
 
     info.classNumber = AtoiText(classNumber) + kArticleClassIdOffset;
-    info.className = className;
-    info.title = title;
-    info.author = author;
+    info.className = DecodeHtmlReferences(className);
+    info.title = DecodeHtmlReferences(title);
+    info.author = DecodeHtmlReferences(author);
 }
 
 int ParseArticleFile(std::int32_t id, const std::string& path, CArticleInfo& info,

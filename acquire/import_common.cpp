@@ -1,5 +1,6 @@
 #include "import_common.h"
 
+#include "debug_log.h"
 #include "edit_tree_model.h"
 #include "file_helpers.h"
 #include "mhtml_decode.h"
@@ -23,7 +24,11 @@ void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roo
     m_ui.RunOnUserInterfaceThread([&] {
         CEditTreeItem* category = m_tree.FindChildByText(m_tree.GetRootItem(), categoryText);
         if (!category)
-            return; // without its category node the room has nowhere to go
+        {
+            // Without its category node the room has nowhere to go.
+            WriteDebugLog((std::string("Room tree has no node ") + categoryText).c_str());
+            return;
+        }
         if (m_tree.FindItemById(roomId))
             return; // known room, even under another name
         CEditTreeItem* room = m_tree.AddChildAndNotify(category, roomName);
@@ -116,6 +121,96 @@ long ExtractCharset(const std::string& text, std::string& charset)
         }
     }
     return -1;
+}
+
+namespace
+{
+void AppendUtf8(std::string& out, unsigned long code)
+{
+    if (code < 0x80)
+    {
+        out += static_cast<char>(code);
+    }
+    else if (code < 0x800)
+    {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    else if (code < 0x10000)
+    {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    else
+    {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The character of one reference body ("amp", "#38", "#x26"); 0 when unknown.
+unsigned long ReferenceValue(const std::string& body)
+{
+    static const struct
+    {
+        const char* name;
+        unsigned long code;
+    } kNamed[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
+    for (const auto& named : kNamed)
+        if (body == named.name)
+            return named.code;
+    if (body.size() < 2 || body[0] != '#')
+        return 0;
+    const bool hex = body[1] == 'x' || body[1] == 'X';
+    const std::string digits = body.substr(hex ? 2 : 1);
+    if (digits.empty() || digits.size() > 7)
+        return 0;
+    unsigned long code = 0;
+    for (const char c : digits)
+    {
+        int value;
+        if (c >= '0' && c <= '9')
+            value = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            value = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            value = c - 'A' + 10;
+        else
+            return 0;
+        code = code * (hex ? 16 : 10) + static_cast<unsigned long>(value);
+    }
+    // No control characters, surrogates or values beyond Unicode.
+    if (code < 0x20 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        return 0;
+    return code;
+}
+} // namespace
+
+std::string DecodeHtmlReferences(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == '&')
+        {
+            const size_t semicolon = text.find(';', i + 1);
+            if (semicolon != std::string::npos && semicolon - i <= 10)
+            {
+                if (const unsigned long code = ReferenceValue(text.substr(i + 1, semicolon - i - 1)))
+                {
+                    AppendUtf8(out, code);
+                    i = semicolon;
+                    continue;
+                }
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 std::string PageTextFromArchive(const std::string& archive)

@@ -60,6 +60,11 @@ bool CopyFileIfAbsent(const std::string& from, const std::string& to);
 // the index just after "charset=", or -1 with charset unchanged.
 long ExtractCharset(const std::string& text, std::string& charset);
 
+// Character references in a value taken from markup (&amp; &lt; &gt; &quot;
+// &apos; &nbsp; and numeric ones) become the characters they stand for;
+// anything else stays as written.
+std::string DecodeHtmlReferences(const std::string& text);
+
 // Page text of a downloaded archive (or plain page): the main HTML part
 // decoded, cut at its first zero byte, converted from its declared charset
 // (the part's, else the page's own, else UTF-8 with a GBK fallback) to UTF-8.

@@ -26,7 +26,7 @@ std::string TitleFromPageText(const std::string& text)
     for (const char* marker : {"<Title>", "<title>", "<TITLE>"})
         if (TextBetween(text, 0, marker, "<", title) >= 0)
             break;
-    return TrimWhiteSpace(title);
+    return TrimWhiteSpace(DecodeHtmlReferences(title));
 }
 
 int ParseOtherPageFile(const std::string& path, COtherPageInfo& info)

@@ -143,6 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{"TitleFirst", TITLE("T") CLASS_LINK("5", "C") AUTHOR("bob"), 10005, "C", "", ""},
         MarkerCase{"NoClass", TITLE("T") AUTHOR("bob"), 10000, "", "", ""},
         MarkerCase{"NoTitle", CLASS_LINK("7", "C") AUTHOR("bob"), 10007, "C", "", ""},
+        MarkerCase{"References", CLASS_LINK("8", "C&amp;C++") TITLE("&lt;T&gt;") AUTHOR("a&#46;b"), 10008,
+                   "C&C++", "<T>", "a.b"},
         MarkerCase{"ClassNotNumeric", CLASS_LINK("x1", "C") TITLE("T") AUTHOR("a"), 10000, "C", "T", "a"},
         MarkerCase{"AbsoluteOnOtherHost",
                    "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" href=\"http://evil.example/articlelist.aspx?c=9\">C</a>"

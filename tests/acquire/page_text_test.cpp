@@ -47,6 +47,19 @@ TEST(PageTitle, TriesTheThreeSpellingsInOrder)
     EXPECT_EQ(TitleFromPageText("<title lang=\"en\">attributes</title>"), "");
     EXPECT_EQ(TitleFromPageText("<title>   </title>"), "");
     EXPECT_EQ(TitleFromPageText("<title>never closed"), "");
+    EXPECT_EQ(TitleFromPageText("<title>Tom &amp; Jerry &#8211; 1</title>"), "Tom & Jerry \u2013 1");
+}
+
+TEST(HtmlReferences, DecodeKnownReferencesOnly)
+{
+    EXPECT_EQ(DecodeHtmlReferences("A &amp; B &lt;C&gt; &quot;d&quot; &apos;e&apos;"), "A & B <C> \"d\" 'e'");
+    EXPECT_EQ(DecodeHtmlReferences("&#20013;&#x6587;&#X41;"), "中文A");
+    EXPECT_EQ(DecodeHtmlReferences("a&nbsp;b"), "a\xC2\xA0" "b");
+    // Unknown, unterminated, control and out-of-range references stay as written.
+    for (const char* kept : {"&copy;", "fish & chips", "&amp", "&#0;", "&#1;", "&#xD800;", "&#x110000;",
+                             "&#12345678;", "&#;", "&#x;", "&#12a;", "&verylongnamehere;"})
+        EXPECT_EQ(DecodeHtmlReferences(kept), kept);
+    EXPECT_EQ(DecodeHtmlReferences("&amp;amp;"), "&amp;"); // one pass only
 }
 
 TEST(PageText, PartCharsetComesBeforeThePagesOwn)
