@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,22 @@ inline std::string ReadBytes(const std::string& path)
 inline void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The page a browser would show: with no style sheet argument xsltproc
+// follows the document's own xml-stylesheet instruction.
+inline std::string TransformWithOwnSkin(const std::string& xmlPath)
+{
+    std::string output;
+    if (FILE* pipe = popen(("xsltproc --nonet '" + xmlPath + "' 2>&1").c_str(), "r"))
+    {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, got);
+        pclose(pipe);
+    }
+    return output;
 }
 
 inline std::string Fixture(const std::string& name)

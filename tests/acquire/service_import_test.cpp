@@ -7,8 +7,6 @@
 #include "sample_service_process.h"
 #include "url_fetch.h"
 
-#include <cstdio>
-
 namespace
 {
 
@@ -49,20 +47,6 @@ protected:
 
 SampleServiceProcess* ServiceImportTest::service = nullptr;
 
-std::string Transform(const std::string& xmlPath)
-{
-    std::string output;
-    if (FILE* pipe = popen(("xsltproc --nonet '" + xmlPath + "' 2>&1").c_str(), "r"))
-    {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, got);
-        pclose(pipe);
-    }
-    return output;
-}
-
 TEST_F(ServiceImportTest, Gb2312TopicFromTheCommunity)
 {
     const std::string path = Temp("CommunityTemp.xml");
@@ -80,7 +64,7 @@ TEST_F(ServiceImportTest, Gb2312TopicFromTheCommunity)
     EXPECT_EQ(row.GetLong(CCommunityTable::fReplyNum), 1);
     EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"数据库开发=7"}));
 
-    const std::string page = Transform(store->CommunityDisplayPath(4711));
+    const std::string page = TransformWithOwnSkin(store->CommunityDisplayPath(4711));
     EXPECT_NE(page.find("<title>如何在多线程中安全地访问数据库？</title>"), std::string::npos) << page;
     EXPECT_NE(page.find("用一个临界区保护连接即可。"), std::string::npos) << page;
 }

@@ -1,8 +1,6 @@
 #include "import_test_support.h"
 #include "topic_import.h"
 
-#include <cstdio>
-
 namespace
 {
 
@@ -21,23 +19,6 @@ protected:
 
     long Fetch(long id, CCommunityTable& row) { return store->GetRecordById(id, row); }
 };
-
-std::string RunSkin(const std::string& xmlPath)
-{
-    // With no style sheet argument xsltproc follows the document's own
-    // xml-stylesheet instruction, as a browser does.
-    const std::string command = "xsltproc --nonet '" + xmlPath + "' 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r"))
-    {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, got);
-        pclose(pipe);
-    }
-    return output;
-}
 
 TEST_F(TopicImportTest, StoresEveryColumnOfAUtf8Topic)
 {
@@ -126,7 +107,7 @@ TEST_F(TopicImportTest, ShippedSkinShowsTheTitleAndEveryReply)
     {
         ImportTopic(Fixture(fixture));
     }
-    const std::string utf8Page = RunSkin(store->CommunityDisplayPath(4711));
+    const std::string utf8Page = TransformWithOwnSkin(store->CommunityDisplayPath(4711));
     EXPECT_NE(utf8Page.find("<title>如何在 C++ 中读取 UTF-8 文件?</title>"), std::string::npos) << utf8Page;
     EXPECT_NE(utf8Page.find("请问各位, 读 UTF-8 文件有什么好办法?"), std::string::npos);
     EXPECT_NE(utf8Page.find("再自己解码 &amp; 校验."), std::string::npos);
@@ -136,7 +117,7 @@ TEST_F(TopicImportTest, ShippedSkinShowsTheTitleAndEveryReply)
     for (const char* user : {"lisi", "wangwu", "zhaoliu"})
         EXPECT_NE(utf8Page.find(user), std::string::npos) << user;
 
-    const std::string gbPage = RunSkin(store->CommunityDisplayPath(4712));
+    const std::string gbPage = TransformWithOwnSkin(store->CommunityDisplayPath(4712));
     EXPECT_NE(gbPage.find("<title>SQLite 的事务怎么用?</title>"), std::string::npos) << gbPage;
     EXPECT_NE(gbPage.find("zhangsan (老张)"), std::string::npos);
     EXPECT_NE(gbPage.find("回复 (2)"), std::string::npos);
@@ -155,7 +136,7 @@ TEST_F(TopicImportTest, SkinReadsTopicsWrittenWithLowerCaseNames)
     EXPECT_EQ(row.GetText(CCommunityTable::fTitle), "lower");
     EXPECT_EQ(row.GetText(CCommunityTable::fPostUserNickName), ""); // absent: empty text
     EXPECT_EQ(row.GetLong(CCommunityTable::fCredit), 0);
-    const std::string page = RunSkin(store->CommunityDisplayPath(12));
+    const std::string page = TransformWithOwnSkin(store->CommunityDisplayPath(12));
     EXPECT_NE(page.find("<title>lower</title>"), std::string::npos) << page;
     EXPECT_NE(page.find("first"), std::string::npos);
     EXPECT_NE(page.find("second"), std::string::npos);

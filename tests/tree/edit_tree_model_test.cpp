@@ -293,14 +293,4 @@ TEST_F(EditTreeModelTest, ViewListenerSeesStructureChanges)
     model.SetListener(nullptr);
 }
 
-TEST_F(EditTreeModelTest, InsertAfterASibling)
-{
-    CEditTreeItem* first = model.InsertItem("x", 0, 0, top, community);
-    EXPECT_EQ(model.GetNextSiblingItem(community), first);
-    EXPECT_EQ(model.GetNextSiblingItem(first), develop);
-    EXPECT_EQ(model.GetNextSiblingItem(develop), nullptr);
-    EXPECT_EQ(model.GetChildItem(top), community);
-    EXPECT_EQ(model.GetChildItem(nullptr), top);
-}
-
 } // namespace
