@@ -7,6 +7,7 @@
 #include "text.h"
 #include "url_resolve.h"
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <thread>
@@ -19,17 +20,34 @@ struct Fetched
     FetchResult result;
 };
 
-std::vector<Fetched> FetchAll(const std::vector<ResourceRef>& refs, const ArchiveOptions& options)
+// `used` counts the bytes the archive holds so far; each fetch may take only
+// what is left of the total, so a page cannot pull in unbounded data.
+std::vector<Fetched> FetchAll(const std::vector<ResourceRef>& refs, const ArchiveOptions& options,
+                              std::atomic<size_t>& used)
 {
     std::vector<Fetched> out(refs.size());
     std::atomic<size_t> next{0};
-    FetchOptions fetch = options.fetch;
-    fetch.writeCookies = false; // only the page's own fetch writes the shared cookie file
     auto work = [&] {
         for (size_t i = next++; i < refs.size(); i = next++)
         {
             out[i].ref = refs[i];
+            FetchOptions fetch = options.fetch;
+            fetch.writeCookies = false; // only the page's own fetch writes the shared cookie file
+            size_t taken = used.load();
+            size_t left = taken < options.maxTotalBytes ? options.maxTotalBytes - taken : 0;
+            fetch.maxBytes = std::min(fetch.maxBytes, left);
             out[i].result = FetchUrl(refs[i].url, fetch);
+            if (out[i].result.ok)
+            {
+                size_t size = out[i].result.body.size();
+                if (used.fetch_add(size) + size > options.maxTotalBytes)
+                {
+                    used.fetch_sub(size);
+                    out[i].result.ok = false;
+                    out[i].result.body.clear();
+                    out[i].result.error = "archive size limit reached";
+                }
+            }
         }
     };
     unsigned threads = std::max(1u, std::min<unsigned>(options.maxParallel, static_cast<unsigned>(refs.size())));
@@ -96,8 +114,10 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
     const std::string charset = CharsetOf(page.body, page.contentType);
 
     std::vector<MhtmlPart> parts;
-    parts.push_back({pageUrl, HtmlPartType(page, charset), page.body, {}});
-    size_t totalBytes = page.body.size();
+    std::string pageType = ParseContentType(page.contentType).mimeType;
+    const bool html = pageType.empty() || IsHtmlType(page.contentType);
+    parts.push_back({pageUrl, html ? HtmlPartType(page, charset) : page.contentType, page.body, {}});
+    std::atomic<size_t> totalBytes{page.body.size()};
 
     std::set<std::string> seen{pageUrl};
     std::vector<ResourceRef> level;
@@ -106,7 +126,9 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
             if (seen.size() < options.maxResources + 1 && seen.insert(r.url).second)
                 into.push_back(std::move(r));
     };
-    enqueue(CollectHtmlReferences(DecodeToUtf8(page.body, charset), pageUrl), level);
+    // Anything but HTML (an image, a PDF ...) is archived as the only part.
+    if (html)
+        enqueue(CollectHtmlReferences(DecodeToUtf8(page.body, charset), pageUrl), level);
 
     for (int depth = 0; !level.empty() && depth <= options.maxDepth; ++depth)
     {
@@ -116,14 +138,13 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
             return result;
         }
         std::vector<ResourceRef> nextLevel;
-        for (Fetched& f : FetchAll(level, options))
+        for (Fetched& f : FetchAll(level, options, totalBytes))
         {
-            if (!f.result.ok || totalBytes + f.result.body.size() > options.maxTotalBytes)
+            if (!f.result.ok)
             {
                 result.missing.push_back(f.ref.url);
                 continue;
             }
-            totalBytes += f.result.body.size();
             const std::string& body = f.result.body;
             if (f.ref.kind == ResourceKind::StyleSheet)
             {
@@ -153,6 +174,12 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
             }
         }
         level = std::move(nextLevel);
+    }
+    // Stopped while the last resources came in: the archive would be incomplete.
+    if (options.fetch.abort && options.fetch.abort->load())
+    {
+        result.error = "download aborted";
+        return result;
     }
     result.partCount = parts.size();
     result.archive = BuildMhtml(parts, pageUrl);

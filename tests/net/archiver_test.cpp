@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <set>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -210,4 +211,49 @@ TEST_F(ArchiverTest, ChromiumOpensTheArchiveAsAWebPage)
     EXPECT_NE(dom.find("ArticleTitle1_ArticleTitle1_lblTitle"), std::string::npos) << dom.substr(0, 400);
     EXPECT_NE(dom.find("用 SQLite 替代 Access 数据库"), std::string::npos) << dom.substr(0, 400);
     EXPECT_EQ(dom.find("=3D"), std::string::npos);
+}
+
+TEST_F(ArchiverTest, ANonHtmlAddressIsArchivedAsItsOnlyPart)
+{
+    MhtmlArchive a = SaveAndRead("/static/img/box-red.png", options);
+    ASSERT_EQ(a.parts.size(), 1u);
+    EXPECT_EQ(a.parts[0].contentType, "image/png");
+    EXPECT_EQ(a.parts[0].transferEncoding, "base64");
+    EXPECT_EQ(a.parts[0].bytes.substr(1, 3), "PNG");
+}
+
+TEST_F(ArchiverTest, TotalSizeLimitLeavesOutWhatDoesNotFit)
+{
+    ArchiveOptions small = options;
+    small.maxParallel = 1;
+    size_t page = FetchUrl(service->Url("/static/pages/styled.html"), options.fetch).body.size();
+    small.maxTotalBytes = page + 600; // room for a style sheet or two, not for every image
+    ArchiveResult r;
+    MhtmlArchive a = SaveAndRead("/static/pages/styled.html", small, &r);
+    size_t total = 0;
+    for (const auto& p : a.parts)
+        total += p.bytes.size();
+    EXPECT_LE(total, small.maxTotalBytes);
+    EXPECT_GT(r.missing.size(), 3u);
+    EXPECT_GE(a.parts.size(), 2u);
+}
+
+TEST_F(ArchiverTest, AbortEndsTheArchiveWithoutWritingIt)
+{
+    std::atomic<bool> abort{false};
+    ArchiveOptions slow = options;
+    slow.maxParallel = 1;
+    slow.fetch.abort = &abort;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        abort = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    std::string file = dir.File("TopicTemp.mht");
+    ArchiveResult r = SavePageAsMhtml(service->Url("/bench/page.html?n=40&delay=300"), file, slow);
+    auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_FALSE(r.ok);
+    EXPECT_LT(took, std::chrono::milliseconds(2500)) << "40 resources at 300 ms would take 12 s";
+    EXPECT_FALSE(FileExists(file));
 }
