@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 using ado::_ConnectionPtr;
 using ado::FieldPtr;
@@ -196,19 +197,42 @@ long CLQADODBController::GetRecorderSet(const char* sql, _RecordsetPtr& rs)
     return OpenBySQL(sql, rs);
 }
 
-long CLQADODBController::GetRecorder(_RecordsetPtr& rs, CLQADOField& fields)
+namespace
+{
+std::vector<FieldPtr> FieldList(_RecordsetPtr& rs)
 {
     FieldsPtr all = rs->GetFields();
     long n = all->GetCount();
-    for (long i = 0; i < n; ++i) {
-        FieldPtr field = all->GetItem(Index(i));
-        _variant_t value;
-        if (field->GetType() == ado::adLongVarBinary)
-            value = field->GetChunk(field->GetActualSize());
-        else
-            value = field->GetValue();
-        CLQADOField::CopyIntoSlot(*fields.GetData(i), value);
+    std::vector<FieldPtr> list;
+    list.reserve(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i)
+        list.push_back(all->GetItem(Index(i)));
+    return list;
+}
+
+// The current record into the slots. The value read is a temporary, so it
+// is moved in rather than copied; the slot's marker stays.
+void ReadRecord(const std::vector<FieldPtr>& list, CLQADOField& fields)
+{
+    for (size_t i = 0; i < list.size(); ++i) {
+        const FieldPtr& field = list[i];
+        _variant_t value = field->GetType() == ado::adLongVarBinary
+                               ? field->GetChunk(field->GetActualSize())
+                               : field->GetValue();
+        _variant_t& slot = *fields.GetData(static_cast<long>(i));
+        std::uint16_t marker = slot.wReserved1;
+        if (slot.vt != VT_EMPTY)
+            slot.Clear();
+        std::memcpy(static_cast<VARIANT*>(&slot), static_cast<VARIANT*>(&value), sizeof(VARIANT));
+        value.vt = VT_EMPTY; // ownership moved to the slot
+        slot.wReserved1 = marker;
     }
+}
+} // namespace
+
+long CLQADODBController::GetRecorder(_RecordsetPtr& rs, CLQADOField& fields)
+{
+    ReadRecord(FieldList(rs), fields);
     return LQADO_OK;
 }
 
@@ -232,13 +256,19 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback cal
         return rc;
     rs->MoveFirst();
     long n = rs->GetFields()->GetCount();
+    const std::vector<FieldPtr> list = FieldList(rs);
+    // One field set serves every row; it is handed out for the duration of
+    // a call only, and reset to fresh slots before each row.
+    CLQADOField row(n);
     for (;;) {
-        int goOn;
-        {
-            CLQADOField row(n);
-            GetRecorder(rs, row);
-            goOn = callback(context, &row);
+        for (long i = 0; i < n; ++i) {
+            _variant_t& slot = *row.GetData(i);
+            if (slot.vt != VT_EMPTY)
+                slot.Clear();
+            slot.wReserved1 = 0;
         }
+        ReadRecord(list, row);
+        int goOn = callback(context, &row);
         if (!goOn)
             break;
         if (rs->MoveNext() != S_OK || rs->GetEndOfFile())

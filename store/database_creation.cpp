@@ -27,10 +27,13 @@ bool BuildFromSchema(const std::string& path, const std::string& schema, std::st
         sqlite3_close(db);
         return Fail(error, "cannot create " + path + ": " + text);
     }
-    std::string script = "BEGIN;\n" + schema + "\nCOMMIT;";
+    // No enclosing transaction: storage pragmas in the schema must run
+    // outside one. The file is only put in place once all of it applied.
+    const std::string& script = schema;
     char* message = nullptr;
-    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     rc = sqlite3_exec(db, script.c_str(), nullptr, nullptr, &message);
+    if (rc == SQLITE_OK)
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     std::string text = message ? message : "";
     sqlite3_free(message);
     int closed = sqlite3_close(db);

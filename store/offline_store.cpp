@@ -17,14 +17,19 @@ constexpr const char* kUnknownErrorText = "Unkown Error";
 constexpr const char* kCommunityPrefix = "Community_OffLineData_";
 constexpr const char* kDevelopPrefix = "Develop_OffLineData_";
 
-// Lists name every column but put an empty blob where the content is, so a
-// room of large topics is listed without reading any of them.
+// Lists and searches fill the report lists, which show a few columns of
+// each row. They keep every column's position but read only the shown
+// columns and the keys; the rest, above all the saved content, come as NULL,
+// so a room of large topics is listed without reading any of them. (fRemark
+// lies behind the content: reading it would walk the whole saved file.)
 constexpr const char* kCommunityListColumns =
-    "fID, fTitle, fPostUserName, fPostUserNickName, fRank, fCredit, fRoomID, fRoomName, "
-    "fReplyNum, fPoint, fReadNum, fInDate, fEndState, X'' AS fContent, fRemark";
+    "fID, fTitle, fPostUserName, NULL AS fPostUserNickName, NULL AS fRank, NULL AS fCredit, "
+    "fRoomID, NULL AS fRoomName, fReplyNum, NULL AS fPoint, fReadNum, fInDate, fEndState, "
+    "NULL AS fContent, NULL AS fRemark";
 constexpr const char* kDevelopListColumns =
-    "fID, fTitle, fRoomID, fRoomName, fInDate, fAuthor, X'' AS fContent, fRemark";
-constexpr const char* kTopicListColumns = "fTitle, fInDate, X'' AS fContent, fRemark";
+    "fID, fTitle, fRoomID, NULL AS fRoomName, fInDate, fAuthor, NULL AS fContent, "
+    "NULL AS fRemark";
+constexpr const char* kTopicListColumns = "fTitle, fInDate, NULL AS fContent, fRemark";
 
 const char* ListColumns(OfflineTable table)
 {

@@ -58,8 +58,14 @@ public:
     // (logged). tTopic rows are not deleted this way (0).
     int DeleteRecordById(OfflineTable table, long id);
 
-    // Row callbacks get each row's field set in column order; the content
-    // column holds an empty byte array (lists show no content).
+    // Row callbacks get each row's field set in column order, with the
+    // columns the report lists show and the keys filled:
+    //   tCommunity: fID fTitle fPostUserName fRoomID fReplyNum fReadNum
+    //               fInDate fEndState
+    //   tDevelop:   fID fTitle fRoomID fInDate fAuthor
+    //   tTopic:     fTitle fInDate fRemark
+    // Every other column (the content above all) is NULL. Fetch a row by id
+    // or title for all of it.
     long ListRoomRecords(OfflineTable table, long roomId, LQADORecordCallback callback,
                          void* context);
     long ListAllTopics(LQADORecordCallback callback, void* context);

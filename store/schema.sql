@@ -2,6 +2,10 @@
 -- Rows are read and written by column position: never reorder columns.
 -- fContent holds the whole saved file plus one trailing zero byte.
 
+-- Pointer-map pages let the engine step over a large fContent without
+-- reading it when a list asks for fRemark behind it.
+PRAGMA auto_vacuum = INCREMENTAL;
+
 CREATE TABLE tCommunity (
     fID INTEGER NOT NULL UNIQUE,
     fTitle TEXT,

@@ -61,7 +61,10 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
         throw _com_error(E_FAIL, "'" + file + "' is not a database file.");
 
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+    // One connection is used by one thread at a time (its callers serialise,
+    // as they must for the statement cache too), so the engine's own
+    // per-call locking is left out.
+    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     auto fail = [&](int code) {
         std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);

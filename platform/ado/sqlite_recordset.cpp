@@ -226,7 +226,8 @@ void SqliteRecordset::RequireOpen() const
 {
     if (!m_open)
         throw _com_error(ADO_E_OBJECTCLOSED, "Operation is not allowed when the object is closed.");
-    if (m_connection->GetState() != adStateOpen || m_connection->Generation() != m_generation)
+    // Every close of the connection moves its generation on.
+    if (m_connection->Generation() != m_generation)
         throw _com_error(ADO_E_OBJECTCLOSED, "The record set's connection has been closed.");
 }
 
@@ -512,10 +513,23 @@ long SqliteRecordset::FindColumn(const std::u16string& name) const
     return -1;
 }
 
+bool SqliteRecordset::OnCursorRow() const
+{
+    return m_open && m_started && !m_eof && !m_deleted && m_mode == Mode::Browse &&
+           m_source == Source::Cursor && m_connection->Generation() == m_generation;
+}
+
 DataTypeEnum SqliteRecordset::ColumnType(long column)
 {
-    RequireOpen();
     const Column& c = m_columns[static_cast<size_t>(column)];
+    if (OnCursorRow()) {
+        // The common case of a walk, without the checks below.
+        return c.declared != adEmpty
+                   ? c.declared
+                   : TypeFromStorage(sqlite3_value_type(
+                         sqlite3_column_value(m_stmt, static_cast<int>(column) + m_offset)));
+    }
+    RequireOpen();
     if (c.declared != adEmpty)
         return c.declared;
     // An expression: its type is the type of the value it gives.
@@ -529,6 +543,9 @@ DataTypeEnum SqliteRecordset::ColumnType(long column)
 
 _variant_t SqliteRecordset::ColumnValue(long column)
 {
+    if (OnCursorRow())
+        return ReadColumn(m_stmt, static_cast<int>(column) + m_offset,
+                          m_columns[static_cast<size_t>(column)].declared);
     RequireOpen();
     if (m_mode != Mode::Browse) {
         Pending& pending = m_pending[static_cast<size_t>(column)];

@@ -83,6 +83,8 @@ private:
 
     void OpenStatement(const std::string& sql, SqliteConnection* connection, bool updatable);
     void RequireOpen() const;
+    // True when the current record is the cursor's row, unedited.
+    bool OnCursorRow() const;
     void EnsureStarted();
     void Step();
     void RequireUpdatable() const;

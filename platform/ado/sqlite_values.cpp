@@ -57,13 +57,15 @@ DataTypeEnum TypeFromStorage(int storageClass)
 
 _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
 {
+    // One lookup of the column, then the cheap value accessors.
+    sqlite3_value* value = sqlite3_column_value(stmt, column);
     _variant_t out;
-    switch (sqlite3_column_type(stmt, column)) {
+    switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
         out.vt = VT_NULL;
         break;
     case SQLITE_INTEGER: {
-        sqlite3_int64 v = sqlite3_column_int64(stmt, column);
+        sqlite3_int64 v = sqlite3_value_int64(value);
         if (declared == adDate) {
             out.vt = VT_DATE;
             out.date = static_cast<double>(v);
@@ -78,12 +80,27 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
     }
     case SQLITE_FLOAT:
         out.vt = declared == adDate ? VT_DATE : VT_R8;
-        out.dblVal = sqlite3_column_double(stmt, column);
+        out.dblVal = sqlite3_value_double(value);
         break;
     case SQLITE_TEXT: {
-        auto* text = static_cast<const OLECHAR*>(sqlite3_column_text16(stmt, column));
-        int bytes = sqlite3_column_bytes16(stmt, column);
-        BSTR b = SysAllocStringLen(text, static_cast<std::uint32_t>(bytes / 2));
+        // ASCII text widens in place; anything else goes through the
+        // engine's own UTF-16 conversion.
+        const unsigned char* narrow = sqlite3_value_text(value);
+        int length = sqlite3_value_bytes(value);
+        bool ascii = true;
+        for (int i = 0; i < length && ascii; ++i)
+            ascii = narrow[i] < 0x80;
+        BSTR b;
+        if (ascii) {
+            b = SysAllocStringLen(nullptr, static_cast<std::uint32_t>(length));
+            if (b)
+                for (int i = 0; i < length; ++i)
+                    b[i] = narrow[i];
+        } else {
+            auto* text = static_cast<const OLECHAR*>(sqlite3_value_text16(value));
+            int bytes = sqlite3_value_bytes16(value);
+            b = SysAllocStringLen(text, static_cast<std::uint32_t>(bytes / 2));
+        }
         if (!b)
             _com_issue_error(E_OUTOFMEMORY);
         out.vt = VT_BSTR;
@@ -91,8 +108,8 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
         break;
     }
     case SQLITE_BLOB: {
-        const void* data = sqlite3_column_blob(stmt, column);
-        int bytes = sqlite3_column_bytes(stmt, column);
+        const void* data = sqlite3_value_blob(value);
+        int bytes = sqlite3_value_bytes(value);
         SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(bytes));
         if (!array)
             _com_issue_error(E_OUTOFMEMORY);
