@@ -14,7 +14,7 @@ int CLQSMTP::SendMail(const char* userName, const char* password, const char* se
                       const char* receiverAddress, const char* unused, const char* subject,
                       const char* body, char* errorText)
 {
-    SMailer::MailArguments args{userName, password,    server,  senderAddress, displayName,
-                                receiverAddress, unused, subject, body};
+    SMailer::MailArguments args{userName,        password, server,  senderAddress, displayName,
+                                receiverAddress, unused,   subject, body};
     return SMailer::SendOneMail(args, SMailer::SessionOptions{}, errorText);
 }

@@ -16,7 +16,6 @@ public:
     // Returns 1 when the server accepted the mail and closed the session,
     // 0 with the failure text in the last argument otherwise.
     int SendMail(const char* userName, const char* password, const char* server,
-                 const char* senderAddress, const char* displayName,
-                 const char* receiverAddress, const char* unused, const char* subject,
-                 const char* body, char* errorText);
+                 const char* senderAddress, const char* displayName, const char* receiverAddress,
+                 const char* unused, const char* subject, const char* body, char* errorText);
 };

@@ -20,12 +20,9 @@ ErrorMessages::ErrorMessages()
              {kStepContent, "Send mail content error"},
              {kStepEnd, "Send mail end error"},
              {kStepQuit, "Send QUIT cmd error"}},
-      m_reply{{"220", "Server connect error"},
-              {"250", "General server error"},
-              {"334", "Server authentication error"},
-              {"235", "Password error"},
-              {"354", "Server not ready for data"},
-              {"221", "Server didn't terminate session"}},
+      m_reply{{"220", "Server connect error"},        {"250", "General server error"},
+              {"334", "Server authentication error"}, {"235", "Password error"},
+              {"354", "Server not ready for data"},   {"221", "Server didn't terminate session"}},
       m_unknown("General server error")
 {
 }

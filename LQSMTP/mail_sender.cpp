@@ -17,8 +17,8 @@ constexpr std::string_view kBadSequence = "503";
 
 MailSender::MailSender(std::string server, std::string userName, std::string password,
                        SessionOptions options)
-    : m_server(std::move(server)), m_userName(std::move(userName)),
-      m_password(std::move(password)), m_options(std::move(options))
+    : m_server(std::move(server)), m_userName(std::move(userName)), m_password(std::move(password)),
+      m_options(std::move(options))
 {
     // A failure here leaves no session: no QUIT, and m_socket closes itself.
     m_quitDone = true;

@@ -143,8 +143,9 @@ const std::string& MailWrapper::nextContent()
     const std::string disposition = part->getDisposition();
     if (!disposition.empty())
         m_partBuffer += "Content-Disposition: " + SanitizeHeaderValue(disposition) + "\r\n";
-    m_partBuffer += "Content-Transfer-Encoding: " + SanitizeHeaderValue(part->getTransferEncoding()) +
-                    "\r\n\r\n";
+    m_partBuffer +=
+        "Content-Transfer-Encoding: " + SanitizeHeaderValue(part->getTransferEncoding()) +
+        "\r\n\r\n";
     m_partBuffer += part->getContent() + "\r\n\r\n";
     return m_partBuffer;
 }

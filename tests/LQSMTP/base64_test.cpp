@@ -27,7 +27,8 @@ TEST_P(Base64Test, encodesWithStandardAlphabetAndPadding)
 INSTANTIATE_TEST_SUITE_P(
     Known, Base64Test,
     ::testing::Values(Base64Case{"", ""}, Base64Case{"a", "YQ=="}, Base64Case{"ab", "YWI="},
-                      Base64Case{"abc", "YWJj"}, Base64Case{"user@myzelk.test", "dXNlckBteXplbGsudGVzdA=="},
+                      Base64Case{"abc", "YWJj"},
+                      Base64Case{"user@myzelk.test", "dXNlckBteXplbGsudGVzdA=="},
                       // all three bit positions of the last alphabet entries
                       Base64Case{std::string("\xff\xff\xff", 3), "////"},
                       Base64Case{std::string("\xfb\xef\xbe", 3), "++++"},
@@ -43,36 +44,6 @@ TEST(Base64, longInputHasNoLineBreaks)
     EXPECT_EQ(encoded.find_first_of("\r\n"), std::string::npos);
 }
 
-TEST(Base64, everyByteValueRoundTripsThroughAlphabetIndexes)
-{
-    // Decode by hand: each output character must be an alphabet entry whose
-    // index bits rebuild the input bytes.
-    std::string all;
-    for (int i = 0; i < 256; ++i)
-        all += static_cast<char>(i);
-    all += "\x01\x02"; // not a multiple of three
-    const std::string encoded = MUtils::Base64Encode(all);
-    const std::string alphabet = MUtils::kBase64Alphabet;
-    std::string decoded;
-    unsigned bits = 0;
-    int count = 0;
-    for (const char c : encoded)
-    {
-        if (c == '=')
-            break;
-        const auto index = alphabet.find(c);
-        ASSERT_NE(index, std::string::npos) << c;
-        bits = (bits << 6) | static_cast<unsigned>(index);
-        count += 6;
-        if (count >= 8)
-        {
-            count -= 8;
-            decoded += static_cast<char>((bits >> count) & 0xff);
-        }
-    }
-    EXPECT_EQ(decoded, all);
-}
-
 TEST(SocketLayer, startsWithVersionTwoPointZero)
 {
     MUtils::WinSockInitializer init;
@@ -80,7 +51,7 @@ TEST(SocketLayer, startsWithVersionTwoPointZero)
     MUtils::CleanupSockets();
 }
 
-TEST(SocketLayer, unresolvableNameFailsBeforeAnySocket)
+TEST(SocketLayer, unresolvableNameFails)
 {
     try
     {
@@ -93,8 +64,4 @@ TEST(SocketLayer, unresolvableNameFailsBeforeAnySocket)
     }
 }
 
-TEST(SocketLayer, localHostNameIsNotEmpty)
-{
-    EXPECT_FALSE(MUtils::LocalHostName().empty());
-}
 } // namespace

@@ -8,13 +8,11 @@
 #include <fstream>
 #include <iterator>
 #include <netinet/in.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 bool ChildProcess::start(const std::vector<std::string>& argv, const std::string& logFile)
 {
@@ -28,18 +26,38 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    const int rc = ::posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (log < 0 || null < 0)
     {
-        m_pid = -1;
-        m_error = std::string("posix_spawn: ") + std::strerror(rc);
+        m_error = "cannot open " + logFile;
+        if (log >= 0)
+            ::close(log);
+        if (null >= 0)
+            ::close(null);
+        return false;
+    }
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid == 0)
+    {
+        // Only async-signal-safe calls here. A test that dies must not leave its
+        // server behind: the kernel sends SIGTERM when this process goes away.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(126);
+        ::dup2(null, 0);
+        ::dup2(log, 1);
+        ::dup2(log, 2);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    const int forkError = errno;
+    ::close(log);
+    ::close(null);
+    if (m_pid < 0)
+    {
+        m_error = std::string("fork: ") + std::strerror(forkError);
         return false;
     }
     return true;

@@ -73,9 +73,11 @@ TEST(CLQSMTPLibrary, exportsOnlyTheClass)
     void* self = ::dlopen("libLQSMTP.so.1", RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(self, nullptr) << ::dlerror();
     EXPECT_NE(::dlsym(self, "_ZN7CLQSMTP8SendMailEPKcS1_S1_S1_S1_S1_S1_S1_S1_Pc"), nullptr);
-    EXPECT_EQ(::dlsym(self, "_ZN7MUtils12Base64EncodeB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE"),
-              nullptr);
-    EXPECT_EQ(::dlsym(self, "_ZN7SMailer11SendOneMailERKNS_13MailArgumentsERKNS_14SessionOptionsEPcSt8functionIFlvEE"),
+    EXPECT_EQ(
+        ::dlsym(self, "_ZN7MUtils12Base64EncodeB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE"),
+        nullptr);
+    EXPECT_EQ(::dlsym(self, "_ZN7SMailer11SendOneMailERKNS_13MailArgumentsERKNS_"
+                            "14SessionOptionsEPcSt8functionIFlvEE"),
               nullptr);
     ::dlclose(self);
 }

@@ -80,16 +80,15 @@ TEST_F(MailCompositionTest, headerIsByteForByte)
     info.setSenderAddress("me@myzelk.test");
     info.addReceiver("Feedback", "support@myzelk.test");
     info.setSubject("\xD2\xE2\xBC\xFB"); // GB2312 bytes pass through untouched
-    EXPECT_EQ(wrapper().getHeader(),
-              "From: \"Feedback\" <me@myzelk.test>\r\n"
-              "To: \"Feedback\" <support@myzelk.test>\r\n"
-              "Date: Sun, 07 Jan 07 09:05:07 +0800\r\n"
-              "Subject: \xD2\xE2\xBC\xFB\r\n"
-              "X-Mailer: SMailer\r\n"
-              "X-Priority: 3\r\n"
-              "MIME-Version: 1.0\r\n"
-              "Content-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n"
-              "\r\n");
+    EXPECT_EQ(wrapper().getHeader(), "From: \"Feedback\" <me@myzelk.test>\r\n"
+                                     "To: \"Feedback\" <support@myzelk.test>\r\n"
+                                     "Date: Sun, 07 Jan 07 09:05:07 +0800\r\n"
+                                     "Subject: \xD2\xE2\xBC\xFB\r\n"
+                                     "X-Mailer: SMailer\r\n"
+                                     "X-Priority: 3\r\n"
+                                     "MIME-Version: 1.0\r\n"
+                                     "Content-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n"
+                                     "\r\n");
 }
 
 TEST_F(MailCompositionTest, emptyNamesGiveBareAddressesAndNoReceiversGiveEmptyTo)
@@ -111,8 +110,8 @@ TEST_F(MailCompositionTest, receiversSortByNameAndEqualNamesKeepInsertionOrder)
     info.addReceiver("A", "a2@x");
     info.addReceiver("a", "lower@x"); // byte order: upper case first
     auto w = wrapper();
-    EXPECT_EQ(Walk(w), (std::vector<std::string>{"<a1@x>", "<a2@x>", "<b1@x>", "<b2@x>",
-                                                 "<lower@x>"}));
+    EXPECT_EQ(Walk(w),
+              (std::vector<std::string>{"<a1@x>", "<a2@x>", "<b1@x>", "<b2@x>", "<lower@x>"}));
     EXPECT_NE(w.getHeader().find("To: \"A\" <a1@x>, \"A\" <a2@x>, \"B\" <b1@x>, \"B\" <b2@x>, "
                                  "\"a\" <lower@x>\r\n"),
               std::string::npos);
@@ -163,7 +162,8 @@ TEST_F(MailCompositionTest, controlCharactersCannotInjectHeaders)
     EXPECT_EQ(Walk(w), std::vector<std::string>{"<r@x  >"});
     // Exactly nine line ends: eight header lines and the blank line.
     std::size_t lines = 0;
-    for (std::size_t at = header.find('\n'); at != std::string::npos; at = header.find('\n', at + 1))
+    for (std::size_t at = header.find('\n'); at != std::string::npos;
+         at = header.find('\n', at + 1))
         ++lines;
     EXPECT_EQ(lines, 9u);
 }
@@ -209,9 +209,10 @@ TEST_P(DotStuffTest, doublesOnlyLeadingDots)
     EXPECT_EQ(SMailer::DotStuff(GetParam().in), GetParam().out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, DotStuffTest,
-    ::testing::Values(DotCase{"", ""}, DotCase{"a.b\r\nc.", "a.b\r\nc."},
-                      DotCase{".x", "..x"}, DotCase{"a\r\n.\r\nb", "a\r\n..\r\nb"},
-                      DotCase{"a\n..b", "a\n...b"}, DotCase{"\r\n.", "\r\n.."}));
+INSTANTIATE_TEST_SUITE_P(Lines, DotStuffTest,
+                         ::testing::Values(DotCase{"", ""}, DotCase{"a.b\r\nc.", "a.b\r\nc."},
+                                           DotCase{".x", "..x"},
+                                           DotCase{"a\r\n.\r\nb", "a\r\n..\r\nb"},
+                                           DotCase{"a\n..b", "a\n...b"},
+                                           DotCase{"\r\n.", "\r\n.."}));
 } // namespace

@@ -128,8 +128,7 @@ public:
     }
 };
 
-template <typename Peer>
-class RealServerTest : public ::testing::Test
+template <typename Peer> class RealServerTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
@@ -146,8 +145,7 @@ protected:
     {
         // The packages are installed by scripts/install-deps.sh: a server that
         // does not start is a failure, not a reason to skip.
-        ASSERT_TRUE(started) << peer->name() << " did not start: " << peer->process.error()
-                             << "\n"
+        ASSERT_TRUE(started) << peer->name() << " did not start: " << peer->process.error() << "\n"
                              << peer->log();
     }
 
@@ -159,9 +157,15 @@ protected:
         options.port = peer->port;
         options.timeout = 10s;
         options.trace = [this](const std::string& line) { trace += line; };
-        SMailer::MailArguments args{user.c_str(),     password.c_str(), peer->address.c_str(),
-                                    "me@sender.test", "Quill",          receiver.c_str(),
-                                    "",               kSubject.c_str(), body.c_str()};
+        SMailer::MailArguments args{user.c_str(),
+                                    password.c_str(),
+                                    peer->address.c_str(),
+                                    "me@sender.test",
+                                    "Quill",
+                                    receiver.c_str(),
+                                    "",
+                                    kSubject.c_str(),
+                                    body.c_str()};
         return SMailer::SendOneMail(args, options, error, [] { return kSunday2007; });
     }
 
@@ -214,20 +218,14 @@ protected:
     std::string trace;
 };
 
-template <typename Peer>
-Peer* RealServerTest<Peer>::peer = nullptr;
-template <typename Peer>
-bool RealServerTest<Peer>::started = false;
+template <typename Peer> Peer* RealServerTest<Peer>::peer = nullptr;
+template <typename Peer> bool RealServerTest<Peer>::started = false;
 
 using Peers = ::testing::Types<PostfixPeer, AiosmtpdPeer>;
 class PeerNames
 {
 public:
-    template <typename T>
-    static std::string GetName(int)
-    {
-        return T().name();
-    }
+    template <typename T> static std::string GetName(int) { return T().name(); }
 };
 TYPED_TEST_SUITE(RealServerTest, Peers, PeerNames);
 

@@ -22,10 +22,10 @@ public:
         // Entries here replace the defaults.
         std::map<std::string, std::string> replies;
         bool closeAfterGreeting = false;
-        bool silent = false;       // accepts, never says a word
-        std::string stallOn;       // command kind after which the server falls silent
+        bool silent = false;        // accepts, never says a word
+        std::string stallOn;        // command kind after which the server falls silent
         bool authNeedsEhlo = false; // AUTH before EHLO gets 503
-        std::size_t chunk = 0;     // > 0: replies go out in pieces of this size, with pauses
+        std::size_t chunk = 0;      // > 0: replies go out in pieces of this size, with pauses
     };
 
     explicit ScriptedSmtpServer(Script script, const std::string& address = "127.0.0.1",

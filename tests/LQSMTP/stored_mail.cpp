@@ -28,7 +28,8 @@ void SplitHeaders(const std::string& text, std::map<std::string, std::string>* h
     const std::string block = end == std::string::npos ? text : text.substr(0, end + 1);
     *body = end == std::string::npos ? std::string() : text.substr(end + 2);
     std::string name, value;
-    auto flush = [&] {
+    auto flush = [&]
+    {
         if (!name.empty() && !headers->count(name))
             (*headers)[name] = value;
         name.clear();
