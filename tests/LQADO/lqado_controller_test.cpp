@@ -2,6 +2,7 @@
 #include "test_database.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <string>
 #include <vector>
@@ -239,6 +240,51 @@ TEST_F(ControllerTest, openTable_handsOutAnOpenRecordSetOnAllRows)
     for (; !rs->GetEndOfFile(); rs->MoveNext())
         ++rows;
     EXPECT_EQ(rows, 3);
+}
+
+} // namespace
+
+namespace
+{
+
+struct HeapWatch
+{
+    size_t baseline = 0;
+    size_t peak = 0;
+    long rows = 0;
+};
+
+size_t HeapInUse()
+{
+    struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+int WatchHeap(void* context, CLQADOField* fields)
+{
+    auto* watch = static_cast<HeapWatch*>(context);
+    size_t now = HeapInUse();
+    if (now > watch->peak)
+        watch->peak = now;
+    watch->rows += CLQADOVTData::GetBinaryDataLen(*fields->GetData(1)) == 200000;
+    return 1;
+}
+
+TEST(RecordWalk, largeTable_isWalkedOneRecordAtATime)
+{
+    TestDatabase db;
+    db.Run("CREATE TABLE big (id INTEGER, data BLOB);"
+           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+           "INSERT INTO big SELECT i, randomblob(200000) FROM n;");
+    CLQADODBController controller;
+    ASSERT_EQ(controller.ConnectForAccess2000(db.File().c_str(), nullptr), 0);
+    HeapWatch watch;
+    watch.baseline = HeapInUse();
+    ASSERT_EQ(controller.GetRecorderSet("SELECT * FROM big", WatchHeap, &watch), 0);
+    EXPECT_EQ(watch.rows, 200);
+    // 40 MB of rows; the walk may hold a few of them, never all.
+    EXPECT_LT(watch.peak - watch.baseline, 8u * 1000 * 1000);
+    controller.UnInitial();
 }
 
 } // namespace

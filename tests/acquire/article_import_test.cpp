@@ -103,6 +103,8 @@ TEST_F(ArticleImportTest, PageWithoutMarkersStoresEmptyValues)
     EXPECT_EQ(row.GetText(CDevelopTable::fTitle), "");
     EXPECT_EQ(row.GetText(CDevelopTable::fRoomName), "");
     EXPECT_EQ(row.GetText(CDevelopTable::fAuthor), "");
+    // The class node still gets a visible label.
+    EXPECT_EQ(SavedChildren("ZELK文档"), (std::vector<std::string>{"(NULL)=10000"}));
 }
 
 struct MarkerCase

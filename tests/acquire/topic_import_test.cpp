@@ -153,6 +153,16 @@ TEST_F(TopicImportTest, AbsentTopicIdStoresZeroAndNamesTheCopyWithIt)
     EXPECT_TRUE(std::filesystem::exists(Temp("Community_OffLineData_0.xml")));
 }
 
+TEST_F(TopicImportTest, ControlCharactersInARoomNameBecomeBlanksInTheTree)
+{
+    ImportTopic("<?xml-stylesheet href=\"a\"?><Topic><Issue><TopicId>5</TopicId><RoomId>3</RoomId>"
+                "<RoomName>\tC&#9;plus\r\n</RoomName></Issue></Topic>");
+    CCommunityTable row;
+    ASSERT_EQ(Fetch(5, row), 0);
+    EXPECT_EQ(row.GetText(CCommunityTable::fRoomName), "\tC\tplus\n"); // stored as sent
+    EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"C plus=3"}));
+}
+
 TEST_F(TopicImportTest, RoomIdOfAnExistingNodeAddsNoRoom)
 {
     // 90003 is the ZELK文档 node of the shipped tree.

@@ -7,6 +7,8 @@ namespace
 
 struct Rows
 {
+    std::vector<std::string> shown; // the columns a forum list row shows
+    std::vector<VARTYPE> unshown;   // types of the columns it does not show
     std::vector<long> ids;
     std::vector<std::string> titles;
     std::vector<long> contentLengths;
@@ -21,6 +23,14 @@ int CommunityRows(void* context, CLQADOField* row)
     rows->titles.push_back(t.GetText(CCommunityTable::fTitle));
     rows->contentLengths.push_back(t.GetBinaryLen(CCommunityTable::fContent));
     rows->remarks.push_back(t.GetText(CCommunityTable::fRemark));
+    rows->shown.push_back(std::to_string(t.GetLong(CCommunityTable::fReplyNum)) + "|" +
+                          t.GetText(CCommunityTable::fPostUserName) + "|" +
+                          t.GetDateText(CCommunityTable::fInDate) + "|" +
+                          std::to_string(t.GetLong(CCommunityTable::fEndState)) + "|" +
+                          std::to_string(t.GetLong(CCommunityTable::fReadNum)) + "|" +
+                          std::to_string(t.GetLong(CCommunityTable::fRoomID)));
+    for (long i : {CCommunityTable::fRoomName, CCommunityTable::fContent, CCommunityTable::fRank})
+        rows->unshown.push_back(t.GetFieldData(i)->vt);
     return 1;
 }
 
@@ -176,6 +186,11 @@ TEST_F(OfflineStoreTest, listRoom_deliversThatRoomsRowsInStoredOrderWithoutConte
     EXPECT_EQ(rows.titles, (std::vector<std::string>{"c", "a", "b"}));
     EXPECT_EQ(rows.contentLengths, (std::vector<long>{0, 0, 0}));
     EXPECT_EQ(rows.remarks, (std::vector<std::string>{"(NULL)", "(NULL)", "(NULL)"}));
+    ASSERT_EQ(rows.shown.size(), 3u);
+    EXPECT_EQ(rows.shown[0].substr(0, 9), "4|poster|");
+    EXPECT_EQ(rows.shown[0].substr(rows.shown[0].size() - 8), "|0|99|12");
+    EXPECT_EQ(rows.shown[0].size(), std::string("4|poster|2024-01-01 00:00:00|0|99|12").size());
+    EXPECT_EQ(rows.unshown, std::vector<VARTYPE>(9, VT_NULL));
     Rows none;
     EXPECT_EQ(store->ListRoomRecords(OfflineTable::Community, 14, CommunityRows, &none), -5);
     EXPECT_TRUE(none.ids.empty());
