@@ -18,9 +18,27 @@ CContentImporter::CContentImporter(COfflineStore& store, const CAppPaths& paths,
 {
 }
 
+namespace
+{
+// A downloaded name as a tree label: control characters become blanks, and a
+// name that ends up empty still gives a visible node.
+std::string RoomLabel(const std::string& name)
+{
+    std::string label = name;
+    for (char& c : label)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    const size_t first = label.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return "(NULL)";
+    return label.substr(first, label.find_last_not_of(' ') - first + 1);
+}
+} // namespace
+
 void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roomId,
                                       const std::string& roomName)
 {
+    const std::string label = RoomLabel(roomName);
     m_ui.RunOnUserInterfaceThread([&] {
         CEditTreeItem* category = m_tree.FindChildByText(m_tree.GetRootItem(), categoryText);
         if (!category)
@@ -31,7 +49,7 @@ void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roo
         }
         if (m_tree.FindItemById(roomId))
             return; // known room, even under another name
-        CEditTreeItem* room = m_tree.AddChildAndNotify(category, roomName);
+        CEditTreeItem* room = m_tree.AddChildAndNotify(category, label);
         m_tree.SetNodeId(room, roomId);
         m_tree.SaveTree(nullptr);
     });

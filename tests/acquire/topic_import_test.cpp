@@ -159,7 +159,7 @@ TEST_F(TopicImportTest, ControlCharactersInARoomNameBecomeBlanksInTheTree)
                 "<RoomName>\tC&#9;plus\r\n</RoomName></Issue></Topic>");
     CCommunityTable row;
     ASSERT_EQ(Fetch(5, row), 0);
-    EXPECT_EQ(row.GetText(CCommunityTable::fRoomName), "\tC\tplus\n"); // stored as sent
+    EXPECT_EQ(row.GetText(CCommunityTable::fRoomName), "\tC\tplus\r\n"); // stored as sent
     EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"C plus=3"}));
 }
 
