@@ -332,7 +332,7 @@ void SqliteRecordset::Delete(AffectEnum affect)
         RaiseNoCurrent();
     std::int64_t rowid = CurrentRowid();
     if (m_source == Source::Cursor && sqlite3_column_type(m_stmt, 0) == SQLITE_NULL)
-        RequireUpdatable(); // no row id after all
+        throw _com_error(ADO_E_FEATURENOTAVAILABLE, "The current record has no row id to delete by.");
     std::string sql = "DELETE FROM " + Quoted(m_table) + " WHERE rowid = ?";
     sqlite3_stmt* stmt = m_connection->Acquire(sql);
     sqlite3_bind_int64(stmt, 1, rowid);
