@@ -10,6 +10,7 @@ public:
     CLQSMTP();
     CLQSMTP& operator=(const CLQSMTP&);
 
+    // Texts are UTF-8; subject, display name and body go out in GB2312.
     // Arguments: user name (empty = no AUTH LOGIN), password, mail server,
     // sender address, display name (sender's and receiver's), receiver
     // address, unused, subject, body, error text out (at least 32 bytes).

@@ -1,6 +1,7 @@
 #include "send_mail.h"
 
 #include "exceptions.h"
+#include "gb2312_text.h"
 #include "mail_info.h"
 #include "mail_wrapper.h"
 #include "mime_content.h"
@@ -30,13 +31,28 @@ int SendOneMail(const MailArguments& args, const SessionOptions& options, char* 
     MUtils::WinSockInitializer socketLayer;
     SocketLayerCleanup cleanup;
 
-    TextPlainContent text(Text(args.body), "gb2312");
+    // The mail goes out in GB2312; a UTF-8 body that GB2312 cannot carry goes
+    // out as it came, declared as what it is.
+    const std::string body = Text(args.body);
+    std::string charset = "gb2312";
+    std::string content;
+    if (auto gbk = GbkFromUtf8(body))
+        content = std::move(*gbk);
+    else
+    {
+        content = body;
+        if (IsValidUtf8(body))
+            charset = "utf-8";
+    }
+    TextPlainContent text(content, charset);
+
+    const std::string displayName = MailTextFromCaller(Text(args.displayName));
     MailInfo info;
-    info.setSenderName(Text(args.displayName));
+    info.setSenderName(displayName);
     info.setSenderAddress(Text(args.senderAddress));
-    info.addReceiver(Text(args.displayName), Text(args.receiverAddress));
+    info.addReceiver(displayName, Text(args.receiverAddress));
     info.setPriority(kPriorityNormal);
-    info.setSubject(Text(args.subject));
+    info.setSubject(MailTextFromCaller(Text(args.subject)));
     info.addMimeContent(&text);
 
     try

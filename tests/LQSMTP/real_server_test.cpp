@@ -25,9 +25,13 @@ constexpr const char* kUser = "quillmere";
 constexpr const char* kPassword = "s3cret-Pa55";
 constexpr const char* kMailbox = "support";
 constexpr std::time_t kSunday2007 = 1168131907;
-// GB2312 "意见反馈" and a body "你好，世界" with a line that starts with a dot.
-const std::string kSubject = "\xD2\xE2\xBC\xFB\xB7\xB4\xC0\xA1";
-const std::string kBodyStart = "\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7\r\n.dot line\r\n";
+// The subject "意见反馈" and a body "你好，世界" with a line that starts with a dot,
+// as the caller gives them (UTF-8) and as they are stored (GB2312).
+const std::string kSubject = "\xE6\x84\x8F\xE8\xA7\x81\xE5\x8F\x8D\xE9\xA6\x88";
+const std::string kSubjectGb = "\xD2\xE2\xBC\xFB\xB7\xB4\xC0\xA1";
+const std::string kBodyStart =
+    "\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBC\x8C\xE4\xB8\x96\xE7\x95\x8C\r\n.dot line\r\n";
+const std::string kBodyStartGb = "\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7\r\n.dot line\r\n";
 
 std::string MakeWorkDir(const char* name)
 {
@@ -193,7 +197,7 @@ protected:
         const StoredMail mail = ParseStoredMail(bytes);
         EXPECT_EQ(mail.headers.at("from"), "\"Quill\" <me@sender.test>");
         EXPECT_EQ(mail.headers.at("to"), "\"Quill\" <support@myzelk.test>");
-        EXPECT_EQ(mail.headers.at("subject"), kSubject);
+        EXPECT_EQ(mail.headers.at("subject"), kSubjectGb);
         EXPECT_EQ(mail.headers.at("x-mailer"), "SMailer");
         EXPECT_EQ(mail.headers.at("x-priority"), "3");
         EXPECT_EQ(mail.headers.at("mime-version"), "1.0");
@@ -204,8 +208,8 @@ protected:
         ASSERT_EQ(parts.size(), 1u) << mail.body;
         EXPECT_EQ(parts[0].headers.at("content-type"), "text/plain; charset=gb2312");
         EXPECT_EQ(parts[0].headers.at("content-transfer-encoding"), "8bit");
-        // The stored body is the GB2312 text as given (dot un-doubled by the server).
-        std::string expected = body;
+        // The stored body is the text in GB2312 (dot un-doubled by the server).
+        std::string expected = kBodyStartGb + "marker " + marker;
         for (std::size_t at = expected.find("\r\n"); at != std::string::npos;
              at = expected.find("\r\n", at))
             expected.erase(at, 1);
@@ -308,7 +312,10 @@ TEST(ExportedSendMail, deliversThroughAiosmtpdOnPort25)
         std::this_thread::sleep_for(50ms);
     ASSERT_EQ(peer->storedFiles().size(), 1u);
     const StoredMail mail = ParseStoredMail(ReadFileBytes(peer->storedFiles()[0]));
-    EXPECT_EQ(mail.headers.at("subject"), kSubject);
-    EXPECT_NE(mail.body.find("\n.dot line\nmarker exported\n"), std::string::npos) << mail.body;
+    EXPECT_EQ(mail.headers.at("subject"), kSubjectGb);
+    EXPECT_NE(
+        mail.body.find("\n\n" + kBodyStartGb.substr(0, 10) + "\n.dot line\nmarker exported\n"),
+        std::string::npos)
+        << mail.body;
 }
 } // namespace

@@ -89,6 +89,31 @@ TEST_F(SendOneMailTest, wholeDialogueIsByteForByte)
                                        "QUIT\r\n");
 }
 
+TEST_F(SendOneMailTest, utf8TextsGoOutInGb2312)
+{
+    subject = "\xE6\x84\x8F\xE8\xA7\x81\xE5\x8F\x8D\xE9\xA6\x88"; // 意见反馈
+    body = "\xE4\xBD\xA0\xE5\xA5\xBD";                            // 你好
+    ScriptedSmtpServer server(Script{});
+    ASSERT_EQ(send(server, ""), 1);
+    const std::string transcript = server.transcript();
+    EXPECT_NE(transcript.find("\r\nSubject: \xD2\xE2\xBC\xFB\xB7\xB4\xC0\xA1\r\n"),
+              std::string::npos);
+    EXPECT_NE(transcript.find("charset=gb2312\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                              "\xC4\xE3\xBA\xC3\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SendOneMailTest, bodyBeyondGb2312GoesOutAsUtf8)
+{
+    body = "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80"; // 你好 and an emoji
+    ScriptedSmtpServer server(Script{});
+    ASSERT_EQ(send(server, ""), 1);
+    EXPECT_NE(server.transcript().find("Content-Type: text/plain; charset=utf-8\r\n"
+                                       "Content-Transfer-Encoding: 8bit\r\n\r\n"
+                                       "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80\r\n"),
+              std::string::npos);
+}
+
 TEST_F(SendOneMailTest, unusedArgumentChangesNothingTheServerSees)
 {
     ScriptedSmtpServer first(Script{});
