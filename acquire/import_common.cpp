@@ -38,7 +38,7 @@ std::string RoomLabel(const std::string& name)
 void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roomId,
                                       const std::string& roomName)
 {
-    const std::string label = RoomLabel(roomName);
+    std::string label = RoomLabel(roomName);
     m_ui.RunOnUserInterfaceThread([&] {
         CEditTreeItem* category = m_tree.FindChildByText(m_tree.GetRootItem(), categoryText);
         if (!category)
@@ -49,6 +49,11 @@ void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roo
         }
         if (m_tree.FindItemById(roomId))
             return; // known room, even under another name
+        // Adding returns an existing child of the same text; giving it this id
+        // would take that room's node away from it, so the new room gets its
+        // own label.
+        if (m_tree.HasChildWithText(category, label))
+            label += " (" + std::to_string(roomId) + ")";
         CEditTreeItem* room = m_tree.AddChildAndNotify(category, label);
         m_tree.SetNodeId(room, roomId);
         m_tree.SaveTree(nullptr);

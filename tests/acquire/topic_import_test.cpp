@@ -163,6 +163,15 @@ TEST_F(TopicImportTest, ControlCharactersInARoomNameBecomeBlanksInTheTree)
     EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"C plus=3"}));
 }
 
+TEST_F(TopicImportTest, NewRoomNamedLikeAnotherKeepsBothRooms)
+{
+    ImportTopic("<?xml-stylesheet href=\"a\"?><Topic><Issue><TopicId>5</TopicId><RoomId>3</RoomId>"
+                "<RoomName>Same</RoomName></Issue></Topic>");
+    ImportTopic("<?xml-stylesheet href=\"a\"?><Topic><Issue><TopicId>6</TopicId><RoomId>4</RoomId>"
+                "<RoomName>Same</RoomName></Issue></Topic>");
+    EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"Same=3", "Same (4)=4"}));
+}
+
 TEST_F(TopicImportTest, RoomIdOfAnExistingNodeAddsNoRoom)
 {
     // 90003 is the ZELK文档 node of the shipped tree.
