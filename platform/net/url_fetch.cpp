@@ -107,6 +107,51 @@ struct EasyDeleter
     void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
 
+// Runs the transfer on a multi handle so the abort flag is looked at every
+// 100 ms even while the peer sends nothing (libcurl's progress callback
+// slows to once a second then).
+CURLcode Perform(CURL* easy, const std::atomic<bool>* abort)
+{
+    if (!abort)
+        return curl_easy_perform(easy);
+    CURLM* multi = curl_multi_init();
+    if (!multi || curl_multi_add_handle(multi, easy) != CURLM_OK)
+    {
+        if (multi)
+            curl_multi_cleanup(multi);
+        return curl_easy_perform(easy);
+    }
+    CURLcode code = CURLE_OK;
+    bool finished = false;
+    int running = 1;
+    while (!finished)
+    {
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+        {
+            code = CURLE_SEND_ERROR;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &queued))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy)
+            {
+                code = msg->data.result;
+                finished = true;
+            }
+        if (finished || running == 0)
+            break;
+        if (abort->load())
+        {
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    curl_multi_cleanup(multi);
+    return code;
+}
+
 FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& sink)
 {
     EnsureCurlGlobal();
@@ -156,7 +201,7 @@ FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& 
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &sink);
 
-    CURLcode code = curl_easy_perform(c);
+    CURLcode code = Perform(c, options.abort);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.status);
     char* type = nullptr;
     if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
