@@ -46,7 +46,10 @@ bool CreateRecordset(_RecordsetPtr& handle)
     return true;
 }
 
-_variant_t Index(long i) { return _variant_t(static_cast<std::int32_t>(i)); }
+_variant_t Index(long i)
+{
+    return _variant_t(static_cast<std::int32_t>(i));
+}
 
 // Writes slot i into the current record's field i.
 void WriteField(FieldsPtr& fields, long i, const _variant_t& slot)
@@ -58,13 +61,22 @@ void WriteField(FieldsPtr& fields, long i, const _variant_t& slot)
         field->PutValue(slot);
 }
 
-bool IsGenerated(const _variant_t& slot) { return slot.wReserved1 == LQADO_GENERATED_MARKER; }
+bool IsGenerated(const _variant_t& slot)
+{
+    return slot.wReserved1 == LQADO_GENERATED_MARKER;
+}
 
 // printf of the connection templates, where a null text reads "(null)".
-const char* Text(const char* s) { return s ? s : "(null)"; }
+const char* Text(const char* s)
+{
+    return s ? s : "(null)";
+}
 } // namespace
 
-void LQADOFailNextCreations(int count) { ado::FailNextObjectCreations(count); }
+void LQADOFailNextCreations(int count)
+{
+    ado::FailNextObjectCreations(count);
+}
 
 const char* LQADOLastConnectionString()
 {
@@ -76,11 +88,20 @@ const char* LQADOLastConnectionString()
 
 CLQADODBController::CLQADODBController() : m_pHolder(new ConnectionHolder) {}
 
-CLQADODBController::~CLQADODBController() { delete m_pHolder; }
+CLQADODBController::~CLQADODBController()
+{
+    delete m_pHolder;
+}
 
-int CLQADODBController::Initialize() { return 1; }
+int CLQADODBController::Initialize()
+{
+    return 1;
+}
 
-void CLQADODBController::UnInitial() { DisConnect(); }
+void CLQADODBController::UnInitial()
+{
+    DisConnect();
+}
 
 long CLQADODBController::Connect(const char* connectionString)
 {
@@ -117,9 +138,10 @@ long CLQADODBController::ConnectForAccess1997(const char* file, const char* pass
 long CLQADODBController::ConnectForFoxpro(const char* sourceDB)
 {
     char text[kTextBuffer];
-    std::snprintf(text, sizeof text,
-                  "Provider=MSDASQL;DRIVER=Microsoft Visual FoxPro Driver;SourceType=DBF;SourceDB=%s;",
-                  Text(sourceDB));
+    std::snprintf(
+        text, sizeof text,
+        "Provider=MSDASQL;DRIVER=Microsoft Visual FoxPro Driver;SourceType=DBF;SourceDB=%s;",
+        Text(sourceDB));
     return Connect(text);
 }
 
@@ -134,9 +156,10 @@ long CLQADODBController::ConnectForSQLServer(const char* server, const char* cat
                       "Integrated Security=SSPI;User ID=%s;Password=%s;",
                       Text(server), Text(catalog), Text(userID), Text(password));
     else
-        std::snprintf(text, sizeof text,
-                      "Provider=SQLOLEDB.1;Data Source=%s;Initial Catalog=%s;User ID=%s;Password=%s;",
-                      Text(server), Text(catalog), Text(userID), Text(password));
+        std::snprintf(
+            text, sizeof text,
+            "Provider=SQLOLEDB.1;Data Source=%s;Initial Catalog=%s;User ID=%s;Password=%s;",
+            Text(server), Text(catalog), Text(userID), Text(password));
     return Connect(text);
 }
 
@@ -148,7 +171,10 @@ long CLQADODBController::DisConnect()
     return LQADO_OK;
 }
 
-long CLQADODBController::BeginTrans() { return m_pHolder->connection->BeginTrans(); }
+long CLQADODBController::BeginTrans()
+{
+    return m_pHolder->connection->BeginTrans();
+}
 
 long CLQADODBController::CommitTrans()
 {
@@ -185,7 +211,8 @@ long CLQADODBController::OpenBySQL(const char* sql, _RecordsetPtr& rs)
         return LQADO_E_CREATE;
     rs->Open(_variant_t(sql), m_pHolder->connection.operator->(), ado::adOpenStatic,
              ado::adLockOptimistic, ado::adCmdText);
-    if (rs->GetEndOfFile()) {
+    if (rs->GetEndOfFile())
+    {
         rs = nullptr;
         return LQADO_E_NORECORD;
     }
@@ -214,7 +241,8 @@ std::vector<FieldPtr> FieldList(_RecordsetPtr& rs)
 // is moved in rather than copied; the slot's marker stays.
 void ReadRecord(const std::vector<FieldPtr>& list, CLQADOField& fields)
 {
-    for (size_t i = 0; i < list.size(); ++i) {
+    for (size_t i = 0; i < list.size(); ++i)
+    {
         const FieldPtr& field = list[i];
         _variant_t value = field->GetType() == ado::adLongVarBinary
                                ? field->GetChunk(field->GetActualSize())
@@ -248,7 +276,8 @@ long CLQADODBController::GetFirstRecorder(const char* sql, CLQADOField& fields)
     return LQADO_OK;
 }
 
-long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback callback, void* context)
+long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback callback,
+                                        void* context)
 {
     _RecordsetPtr rs;
     long rc = OpenBySQL(sql, rs);
@@ -260,8 +289,10 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback cal
     // One field set serves every row; it is handed out for the duration of
     // a call only, and reset to fresh slots before each row.
     CLQADOField row(n);
-    for (;;) {
-        for (long i = 0; i < n; ++i) {
+    for (;;)
+    {
+        for (long i = 0; i < n; ++i)
+        {
             _variant_t& slot = *row.GetData(i);
             if (slot.vt != VT_EMPTY)
                 slot.Clear();
@@ -277,7 +308,8 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback cal
     return LQADO_OK;
 }
 
-long CLQADODBController::GetRecorderSet(const char* sql, LQADOCursorCallback callback, void* context)
+long CLQADODBController::GetRecorderSet(const char* sql, LQADOCursorCallback callback,
+                                        void* context)
 {
     _RecordsetPtr rs;
     long rc = OpenBySQL(sql, rs);
@@ -285,7 +317,8 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADOCursorCallback cal
         return rc;
     rs->MoveFirst();
     rs->GetFields()->GetCount();
-    for (;;) {
+    for (;;)
+    {
         if (!callback(context, rs))
             break;
         // The callback holds the same record set and may have closed it.
@@ -307,14 +340,17 @@ long CLQADODBController::AddRecorder(const char* table, CLQADOField& fields, int
     rs->AddNew(missing, missing);
     FieldsPtr all = rs->GetFields();
     long n = all->GetCount();
-    for (long i = 0; i < n; ++i) {
+    for (long i = 0; i < n; ++i)
+    {
         _variant_t& slot = *fields.GetData(i);
         if (!IsGenerated(slot))
             WriteField(all, i, slot);
     }
     rs->Update(missing, missing);
-    if (readBack) {
-        for (long i = 0; i < n; ++i) {
+    if (readBack)
+    {
+        for (long i = 0; i < n; ++i)
+        {
             _variant_t& slot = *fields.GetData(i);
             if (IsGenerated(slot))
                 CLQADOField::CopyIntoSlot(slot, all->GetItem(Index(i))->GetValue());
@@ -331,7 +367,8 @@ long CLQADODBController::ModifyRecorder(const char* sql, CLQADOField& fields)
         return rc;
     FieldsPtr all = rs->GetFields();
     long n = all->GetCount();
-    for (long i = 0; i < n; ++i) {
+    for (long i = 0; i < n; ++i)
+    {
         _variant_t& slot = *fields.GetData(i);
         if (!IsGenerated(slot))
             WriteField(all, i, slot);
@@ -349,7 +386,8 @@ long CLQADODBController::RemoveRecorderSet(const char* sql)
         return rc;
     rs->MoveFirst();
     rs->Delete(ado::adAffectCurrent);
-    for (;;) {
+    for (;;)
+    {
         if (rs->MoveNext() != S_OK || rs->GetEndOfFile())
             break;
         rs->Delete(ado::adAffectCurrent);
@@ -371,7 +409,8 @@ long CLQADODBController::GetTableCount()
     _variant_t missing = ado::MissingArgument();
     _RecordsetPtr schema = m_pHolder->connection->OpenSchema(ado::adSchemaTables, missing, missing);
     long count = 0;
-    while (!schema->GetEndOfFile()) {
+    while (!schema->GetEndOfFile())
+    {
         _variant_t type = schema->GetFields()->GetItem(_variant_t("TABLE_TYPE"))->GetValue();
         std::string text = type.vt == VT_BSTR ? type.ToUtf8() : std::string();
         // Exact text: "SYSTEM TABLE", "VIEW" and the like are not user tables.

@@ -17,13 +17,25 @@ CLQADOTable::CLQADOTable(const char* name, long count, CLQADOField* source)
         CLQADOField::CopyIntoSlot(*m_pField->GetData(i), *source->GetData(i));
 }
 
-CLQADOTable::~CLQADOTable() { delete m_pField; }
+CLQADOTable::~CLQADOTable()
+{
+    delete m_pField;
+}
 
-long CLQADOTable::GetCount() { return m_nFieldCount; }
+long CLQADOTable::GetCount()
+{
+    return m_nFieldCount;
+}
 
-const char* CLQADOTable::GetTableName() { return m_szTableName; }
+const char* CLQADOTable::GetTableName()
+{
+    return m_szTableName;
+}
 
-_variant_t* CLQADOTable::GetFieldData(long index) { return m_pField->GetData(index); }
+_variant_t* CLQADOTable::GetFieldData(long index)
+{
+    return m_pField->GetData(index);
+}
 
 void CLQADOTable::SetFieldData(long index, _variant_t value)
 {
@@ -31,8 +43,17 @@ void CLQADOTable::SetFieldData(long index, _variant_t value)
     value.Clear();
 }
 
-CLQADOField& CLQADOTable::GetFieldDataRef() { return *m_pField; }
+CLQADOField& CLQADOTable::GetFieldDataRef()
+{
+    return *m_pField;
+}
 
-CLQADOField* CLQADOTable::GetFieldDataPtr() { return m_pField; }
+CLQADOField* CLQADOTable::GetFieldDataPtr()
+{
+    return m_pField;
+}
 
-void CLQADOTable::GetSQL_OpenTable(char* out) { CLQADOSQL::GetSQL_OpenTable(m_szTableName, out); }
+void CLQADOTable::GetSQL_OpenTable(char* out)
+{
+    CLQADOSQL::GetSQL_OpenTable(m_szTableName, out);
+}

@@ -21,8 +21,10 @@ bool Fail(std::string* error, const std::string& text)
 bool BuildFromSchema(const std::string& path, const std::string& schema, std::string* error)
 {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK)
+    {
         std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
         return Fail(error, "cannot create " + path + ": " + text);
@@ -54,7 +56,8 @@ DatabaseCreation CreateDatabaseIfMissing(const std::string& databaseFile,
         return DatabaseCreation::AlreadyThere;
 
     std::ifstream in(schemaFile, std::ios::binary);
-    if (!in) {
+    if (!in)
+    {
         Fail(error, "cannot read the schema file " + schemaFile);
         return DatabaseCreation::Failed;
     }
@@ -62,22 +65,26 @@ DatabaseCreation CreateDatabaseIfMissing(const std::string& databaseFile,
     schema << in.rdbuf();
 
     fs::path target(databaseFile);
-    if (target.has_parent_path()) {
+    if (target.has_parent_path())
+    {
         fs::create_directories(target.parent_path(), ec);
-        if (ec) {
-            Fail(error, "cannot create the folder " + target.parent_path().string() + ": " +
-                            ec.message());
+        if (ec)
+        {
+            Fail(error,
+                 "cannot create the folder " + target.parent_path().string() + ": " + ec.message());
             return DatabaseCreation::Failed;
         }
     }
     std::string building = databaseFile + ".new-" + std::to_string(getpid());
     fs::remove(building, ec);
-    if (!BuildFromSchema(building, schema.str(), error)) {
+    if (!BuildFromSchema(building, schema.str(), error))
+    {
         fs::remove(building, ec);
         return DatabaseCreation::Failed;
     }
     // link() fails instead of replacing a file that appeared meanwhile.
-    if (link(building.c_str(), databaseFile.c_str()) != 0) {
+    if (link(building.c_str(), databaseFile.c_str()) != 0)
+    {
         int code = errno;
         fs::remove(building, ec);
         if (code == EEXIST)

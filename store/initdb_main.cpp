@@ -6,12 +6,14 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
+    if (argc != 3)
+    {
         std::fprintf(stderr, "usage: %s SCHEMA.sql DATABASE-FILE\n", argv[0]);
         return 2;
     }
     std::string error;
-    switch (CreateDatabaseIfMissing(argv[2], argv[1], &error)) {
+    switch (CreateDatabaseIfMissing(argv[2], argv[1], &error))
+    {
     case DatabaseCreation::Created:
         std::printf("created %s\n", argv[2]);
         return 0;

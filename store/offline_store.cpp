@@ -33,7 +33,8 @@ constexpr const char* kTopicListColumns = "fTitle, fInDate, NULL AS fContent, fR
 
 const char* ListColumns(OfflineTable table)
 {
-    switch (table) {
+    switch (table)
+    {
     case OfflineTable::Community:
         return kCommunityListColumns;
     case OfflineTable::Develop:
@@ -49,7 +50,8 @@ std::string Quote(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + 8);
-    for (char c : text) {
+    for (char c : text)
+    {
         if (c == '\'')
             out += '\'';
         out += c;
@@ -57,14 +59,21 @@ std::string Quote(std::string_view text)
     return out;
 }
 
-bool Fits(const std::string& sql) { return sql.size() < kStoreStatementBytes; }
+bool Fits(const std::string& sql)
+{
+    return sql.size() < kStoreStatementBytes;
+}
 
-void LogComError(const _com_error& e) { WriteDebugLog(DescribeComError(e)); }
+void LogComError(const _com_error& e)
+{
+    WriteDebugLog(DescribeComError(e));
+}
 
 std::uint32_t Fnv1a(std::string_view text)
 {
     std::uint32_t h = 2166136261u;
-    for (unsigned char c : text) {
+    for (unsigned char c : text)
+    {
         h ^= c;
         h *= 16777619u;
     }
@@ -74,7 +83,8 @@ std::uint32_t Fnv1a(std::string_view text)
 
 const char* OfflineTableName(OfflineTable table)
 {
-    switch (table) {
+    switch (table)
+    {
     case OfflineTable::Community:
         return kCommunityTableName;
     case OfflineTable::Develop:
@@ -96,15 +106,21 @@ int COfflineStore::OpenDatabase()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     long rc = kStoreEngineError;
-    try {
+    try
+    {
         // No password: the connection text then carries "(null)".
         rc = m_controller.ConnectForAccess2000(m_databaseFile.c_str(), nullptr);
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         LogComError(e);
-    } catch (...) {
+    }
+    catch (...)
+    {
         WriteDebugLog(kUnknownErrorText);
     }
-    if (rc != LQADO_OK) {
+    if (rc != LQADO_OK)
+    {
         PlatformMessageBox(kOpenFailedText, "MyZELK", MB_OK | MB_ICONWARNING);
         return 0;
     }
@@ -114,13 +130,18 @@ int COfflineStore::OpenDatabase()
 void COfflineStore::CloseDatabase()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    try {
+    try
+    {
         m_controller.UnInitial();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         // No connection object (the open failed before one existed): nothing to close.
         if (e.Error() != E_POINTER)
             LogComError(e);
-    } catch (...) {
+    }
+    catch (...)
+    {
         WriteDebugLog(kUnknownErrorText);
     }
 }
@@ -129,31 +150,43 @@ int COfflineStore::InsertRecord(CLQADOTable& table)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     bool begun = false;
-    auto rollback = [&] {
+    auto rollback = [&]
+    {
         if (!begun)
             return;
-        try {
+        try
+        {
             m_controller.RollbackTrans();
-        } catch (const _com_error& e) {
+        }
+        catch (const _com_error& e)
+        {
             LogComError(e);
-        } catch (...) {
+        }
+        catch (...)
+        {
         }
     };
-    try {
+    try
+    {
         m_controller.BeginTrans();
         begun = true;
         long rc = m_controller.AddRecorder(table.GetTableName(), table.GetFieldDataRef(), 0);
-        if (rc != LQADO_OK) {
+        if (rc != LQADO_OK)
+        {
             rollback();
             WriteDebugLog("InsertRecord: the record set could not be created");
             return 0;
         }
         m_controller.CommitTrans();
         return 1;
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         rollback();
         LogComError(e);
-    } catch (...) {
+    }
+    catch (...)
+    {
         rollback();
         WriteDebugLog(kUnknownErrorText);
     }
@@ -163,11 +196,16 @@ int COfflineStore::InsertRecord(CLQADOTable& table)
 long COfflineStore::ReadFirst(const char* sql, CLQADOTable& table)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    try {
+    try
+    {
         return m_controller.GetFirstRecorder(sql, table.GetFieldDataRef());
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         LogComError(e);
-    } catch (...) {
+    }
+    catch (...)
+    {
         WriteDebugLog(kUnknownErrorText);
     }
     return kStoreEngineError;
@@ -197,15 +235,20 @@ int COfflineStore::DeleteRecordById(OfflineTable table, long id)
 {
     if (table == OfflineTable::Topic)
         return 0;
-    std::string sql = std::string("DELETE FROM ") + OfflineTableName(table) +
-                      " WHERE fID=" + std::to_string(id);
+    std::string sql =
+        std::string("DELETE FROM ") + OfflineTableName(table) + " WHERE fID=" + std::to_string(id);
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    try {
+    try
+    {
         m_controller.ExeSQL(sql.c_str());
         return 1;
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         LogComError(e);
-    } catch (...) {
+    }
+    catch (...)
+    {
         WriteDebugLog(kUnknownErrorText);
     }
     return 0;
@@ -216,11 +259,16 @@ long COfflineStore::Walk(const std::string& sql, LQADORecordCallback callback, v
     if (!callback || !Fits(sql))
         return kStoreRefused;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    try {
+    try
+    {
         return m_controller.GetRecorderSet(sql.c_str(), callback, context);
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         LogComError(e);
-    } catch (...) {
+    }
+    catch (...)
+    {
         WriteDebugLog(kUnknownErrorText);
     }
     return kStoreEngineError;
@@ -240,8 +288,8 @@ long COfflineStore::ListAllTopics(LQADORecordCallback callback, void* context)
     return Walk(sql, callback, context);
 }
 
-long COfflineStore::SearchByTitle(OfflineTable table, const char* text, LQADORecordCallback callback,
-                                  void* context)
+long COfflineStore::SearchByTitle(OfflineTable table, const char* text,
+                                  LQADORecordCallback callback, void* context)
 {
     if (!text)
         return kStoreRefused;
@@ -256,7 +304,8 @@ int COfflineStore::ExtractContent(CLQADOTable& table, long column, const char* p
         return 0;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     _variant_t& value = *table.GetFieldData(column);
-    if (value.vt != (VT_ARRAY | VT_UI1)) {
+    if (value.vt != (VT_ARRAY | VT_UI1))
+    {
         // An empty fetch leaves nothing to write; no file is better than a wrong one.
         return 0;
     }
@@ -264,7 +313,8 @@ int COfflineStore::ExtractContent(CLQADOTable& table, long column, const char* p
     long length = CLQADOVTData::GetBinaryDataLen(value);
     std::string partial = std::string(path) + ".part";
     long written = WriteWholeFile(partial.c_str(), data, length);
-    if (written != length || std::rename(partial.c_str(), path) != 0) {
+    if (written != length || std::rename(partial.c_str(), path) != 0)
+    {
         std::remove(partial.c_str());
         WriteDebugLog((std::string("ExtractContent: cannot write ") + path).c_str());
         return 0;
@@ -294,7 +344,8 @@ std::string COfflineStore::TopicDisplayPath(std::string_view title) const
     if (budget > 200)
         budget = 200;
     std::string name = SafeFileNameFromTitle(title, budget);
-    if (name != title) {
+    if (name != title)
+    {
         // The name was changed to be safe: tell apart titles that became alike.
         char mark[16];
         std::snprintf(mark, sizeof mark, "~%08x", Fnv1a(title));

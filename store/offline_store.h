@@ -37,8 +37,7 @@ constexpr size_t kStoreStatementBytes = 1024;
 class COfflineStore
 {
 public:
-    COfflineStore(CLQADODBController& controller, std::string databaseFile,
-                  std::string tempFolder);
+    COfflineStore(CLQADODBController& controller, std::string databaseFile, std::string tempFolder);
     COfflineStore(const COfflineStore&) = delete;
     COfflineStore& operator=(const COfflineStore&) = delete;
 

@@ -24,9 +24,12 @@ std::string COfflineTable::GetDateText(long index)
 {
     const _variant_t* v = GetFieldData(index);
     DATE date = 0;
-    if (v->vt == VT_DATE) {
+    if (v->vt == VT_DATE)
+    {
         date = v->date;
-    } else {
+    }
+    else
+    {
         VARIANT converted;
         VariantInit(&converted);
         if (FAILED(VariantChangeType(&converted, v, 0, VT_DATE)))
@@ -63,9 +66,15 @@ void COfflineTable::SetText(long index, std::string_view utf8)
     SetFieldData(index, _variant_t(std::u16string_view(Utf16FromUtf8(utf8))));
 }
 
-void COfflineTable::SetDate(long index, double oleDate) { SetFieldData(index, _variant_t(oleDate, VT_R8)); }
+void COfflineTable::SetDate(long index, double oleDate)
+{
+    SetFieldData(index, _variant_t(oleDate, VT_R8));
+}
 
-void COfflineTable::SetNow(long index) { SetDate(index, OleDateNow()); }
+void COfflineTable::SetNow(long index)
+{
+    SetDate(index, OleDateNow());
+}
 
 void COfflineTable::SetBinary(long index, const void* data, long length)
 {
@@ -74,10 +83,15 @@ void COfflineTable::SetBinary(long index, const void* data, long length)
 }
 
 CCommunityTable::CCommunityTable() : COfflineTable(kCommunityTableName, kColumnCount) {}
-CCommunityTable::CCommunityTable(CLQADOField* row) : COfflineTable(kCommunityTableName, kColumnCount, row) {}
+CCommunityTable::CCommunityTable(CLQADOField* row)
+    : COfflineTable(kCommunityTableName, kColumnCount, row)
+{
+}
 
 CDevelopTable::CDevelopTable() : COfflineTable(kDevelopTableName, kColumnCount) {}
-CDevelopTable::CDevelopTable(CLQADOField* row) : COfflineTable(kDevelopTableName, kColumnCount, row) {}
+CDevelopTable::CDevelopTable(CLQADOField* row) : COfflineTable(kDevelopTableName, kColumnCount, row)
+{
+}
 
 CTopicTable::CTopicTable() : COfflineTable(kTopicTableName, kColumnCount) {}
 CTopicTable::CTopicTable(CLQADOField* row) : COfflineTable(kTopicTableName, kColumnCount, row) {}

@@ -24,7 +24,10 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 struct Sizes
 {
@@ -38,7 +41,8 @@ std::vector<unsigned char> Content(long seed, size_t size)
 {
     std::vector<unsigned char> bytes(size);
     std::uint32_t x = static_cast<std::uint32_t>(seed) * 2654435761u + 7;
-    for (size_t i = 0; i < size; i += 4) {
+    for (size_t i = 0; i < size; i += 4)
+    {
         x = x * 1103515245u + 12345u;
         std::memcpy(&bytes[i], &x, std::min<size_t>(4, size - i));
     }
@@ -46,7 +50,10 @@ std::vector<unsigned char> Content(long seed, size_t size)
     return bytes;
 }
 
-std::string Title(long i) { return "topic " + std::to_string(i) + (i % 100 == 0 ? " needle" : " hay"); }
+std::string Title(long i)
+{
+    return "topic " + std::to_string(i) + (i % 100 == 0 ? " needle" : " hay");
+}
 
 void Fill(CCommunityTable& t, long id, long room, const std::vector<unsigned char>& content)
 {
@@ -89,7 +96,8 @@ public:
     sqlite3_stmt* Prepare(const std::string& sql)
     {
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
+        {
             std::fprintf(stderr, "prepare: %s\n", sqlite3_errmsg(m_db));
             exit(1);
         }
@@ -97,14 +105,15 @@ public:
     }
     void Run(sqlite3_stmt* s)
     {
-        if (sqlite3_step(s) != SQLITE_DONE) {
+        if (sqlite3_step(s) != SQLITE_DONE)
+        {
             std::fprintf(stderr, "step: %s\n", sqlite3_errmsg(m_db));
             exit(1);
         }
         sqlite3_reset(s);
     }
-    void Insert(long id, long room, const std::string& title, const std::vector<unsigned char>& content,
-                bool ownTransaction = true)
+    void Insert(long id, long room, const std::string& title,
+                const std::vector<unsigned char>& content, bool ownTransaction = true)
     {
         if (ownTransaction)
             Run(m_begin);
@@ -135,8 +144,10 @@ public:
         long rows = 0;
         int n = sqlite3_column_count(s);
         std::size_t sink = 0;
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            for (int i = 0; i < n; ++i) {
+        while (sqlite3_step(s) == SQLITE_ROW)
+        {
+            for (int i = 0; i < n; ++i)
+            {
                 if (sqlite3_column_type(s, i) == SQLITE_TEXT)
                     sink += std::strlen(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
                 else
@@ -150,9 +161,11 @@ public:
     }
     long Extract(long id, const std::string& path)
     {
-        sqlite3_stmt* s = Prepare("SELECT fContent FROM tCommunity WHERE fID = " + std::to_string(id));
+        sqlite3_stmt* s =
+            Prepare("SELECT fContent FROM tCommunity WHERE fID = " + std::to_string(id));
         long n = -1;
-        if (sqlite3_step(s) == SQLITE_ROW) {
+        if (sqlite3_step(s) == SQLITE_ROW)
+        {
             n = sqlite3_column_bytes(s, 0);
             FILE* f = std::fopen(path.c_str(), "wb");
             std::fwrite(sqlite3_column_blob(s, 0), 1, static_cast<size_t>(n), f);
@@ -175,7 +188,8 @@ int CountRow(void* context, CLQADOField* row)
 {
     // Reads the shown columns as a list row does, without keeping them.
     auto* n = static_cast<long*>(context);
-    for (long i : {0, 1, 2, 8, 10, 11, 12}) {
+    for (long i : {0, 1, 2, 8, 10, 11, 12})
+    {
         const _variant_t* v = row->GetData(i);
         if (v->vt == VT_EMPTY)
             return 0;
@@ -188,7 +202,8 @@ std::string NewDatabase(const std::string& folder, const char* name)
 {
     std::string file = folder + "/" + name;
     std::string error;
-    if (CreateDatabaseIfMissing(file, MYZELK_BENCH_SCHEMA, &error) != DatabaseCreation::Created) {
+    if (CreateDatabaseIfMissing(file, MYZELK_BENCH_SCHEMA, &error) != DatabaseCreation::Created)
+    {
         std::fprintf(stderr, "cannot create %s: %s\n", file.c_str(), error.c_str());
         exit(1);
     }
@@ -207,14 +222,20 @@ int main(int argc, char** argv)
 {
     Sizes sizes;
     std::string base = "/tmp";
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--small") == 0) {
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--small") == 0)
+        {
             sizes.topics = 500;
             sizes.searchRows = 5000;
             sizes.extractBytes = 512 * 1024;
-        } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+        }
+        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+        {
             base = argv[++i];
-        } else {
+        }
+        else
+        {
             std::fprintf(stderr, "usage: %s [--small] [--dir FOLDER]\n", argv[0]);
             return 2;
         }
@@ -222,7 +243,8 @@ int main(int argc, char** argv)
     std::string pattern = base + "/store-bench-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back(0);
-    if (!mkdtemp(buffer.data())) {
+    if (!mkdtemp(buffer.data()))
+    {
         std::perror("mkdtemp");
         return 1;
     }
@@ -245,9 +267,11 @@ int main(int argc, char** argv)
             return 1;
         const long batch = 50;
         const long tenth = sizes.topics / 10;
-        for (long start = 1; start <= sizes.topics; start += batch) {
+        for (long start = 1; start <= sizes.topics; start += batch)
+        {
             long end = std::min(sizes.topics, start + batch - 1);
-            for (long id = start; id <= end; ++id) {
+            for (long id = start; id <= end; ++id)
+            {
                 auto content = Content(id, sizes.topicBytes);
                 std::string title = Title(id);
                 auto t0 = Clock::now();
@@ -259,11 +283,13 @@ int main(int argc, char** argv)
                 else if (id > sizes.topics - sizes.topics / 10)
                     rawLastTenth += ms;
             }
-            for (long id = start; id <= end; ++id) {
+            for (long id = start; id <= end; ++id)
+            {
                 CCommunityTable t;
                 Fill(t, id, 1, Content(id, sizes.topicBytes));
                 auto t0 = Clock::now();
-                if (store.InsertRecord(t) != 1) {
+                if (store.InsertRecord(t) != 1)
+                {
                     std::fprintf(stderr, "insert %ld failed\n", id);
                     return 1;
                 }
@@ -278,7 +304,8 @@ int main(int argc, char** argv)
         Report("insert (one transaction each)", rawInsert, storeInsert, "   (limit 1.30)");
         std::printf("%-34s store: first tenth %.3f, last tenth %.3f ms/insert; raw: %.3f, %.3f\n",
                     "  insert cost as the table grows", firstTenth / static_cast<double>(tenth),
-                    lastTenth / static_cast<double>(tenth), rawFirstTenth / static_cast<double>(tenth),
+                    lastTenth / static_cast<double>(tenth),
+                    rawFirstTenth / static_cast<double>(tenth),
                     rawLastTenth / static_cast<double>(tenth));
 
         // ---- listing the room (every topic is in room 1).
@@ -290,7 +317,8 @@ int main(int argc, char** argv)
             "fRoomName, fReplyNum, fPoint, fReadNum, fInDate, fEndState, fRemark "
             "FROM tCommunity WHERE fRoomID = 1";
         double rawShown = 1e300, rawAll = 1e300, storeList = 1e300;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 3; ++round)
+        {
             auto t0 = Clock::now();
             long a = raw.Query(shown);
             rawShown = std::min(rawShown, Ms(Clock::now() - t0));
@@ -301,7 +329,8 @@ int main(int argc, char** argv)
             t0 = Clock::now();
             store.ListRoomRecords(OfflineTable::Community, 1, CountRow, &c);
             storeList = std::min(storeList, Ms(Clock::now() - t0));
-            if (a != sizes.topics || b != sizes.topics || c != sizes.topics) {
+            if (a != sizes.topics || b != sizes.topics || c != sizes.topics)
+            {
                 std::fprintf(stderr, "row counts differ: %ld %ld %ld\n", a, b, c);
                 return 1;
             }
@@ -334,7 +363,8 @@ int main(int argc, char** argv)
             "fRoomName, fReplyNum, fPoint, fReadNum, fInDate, fEndState, X'', fRemark "
             "FROM tCommunity WHERE fTitle LIKE '%needle%'";
         double rawTime = 1e300, storeTime = 1e300;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 3; ++round)
+        {
             auto t0 = Clock::now();
             long a = raw.Query(rawSearch);
             rawTime = std::min(rawTime, Ms(Clock::now() - t0));
@@ -342,7 +372,8 @@ int main(int argc, char** argv)
             t0 = Clock::now();
             store.SearchByTitle(OfflineTable::Community, "needle", CountRow, &b);
             storeTime = std::min(storeTime, Ms(Clock::now() - t0));
-            if (a != b) {
+            if (a != b)
+            {
                 std::fprintf(stderr, "search counts differ: %ld %ld\n", a, b);
                 return 1;
             }
@@ -350,7 +381,8 @@ int main(int argc, char** argv)
         Report("title search", rawTime, storeTime, "");
 
         rawTime = storeTime = 1e300;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 3; ++round)
+        {
             auto t0 = Clock::now();
             raw.Extract(sizes.searchRows + 1, folder + "/raw.bin");
             rawTime = std::min(rawTime, Ms(Clock::now() - t0));
@@ -360,7 +392,8 @@ int main(int argc, char** argv)
             store.ExtractContent(t, CCommunityTable::fContent, (folder + "/store.bin").c_str());
             storeTime = std::min(storeTime, Ms(Clock::now() - t0));
         }
-        if (std::filesystem::file_size(folder + "/store.bin") != sizes.extractBytes) {
+        if (std::filesystem::file_size(folder + "/store.bin") != sizes.extractBytes)
+        {
             std::fprintf(stderr, "extract size differs\n");
             return 1;
         }

@@ -68,7 +68,7 @@ enum DataTypeEnum : long
 };
 
 // Status codes in the facility the original data-access layer uses.
-constexpr HRESULT ADO_E_NOCURRENTRECORD = MakeHresult(0x800A0BCDu);   // BOF or EOF
+constexpr HRESULT ADO_E_NOCURRENTRECORD = MakeHresult(0x800A0BCDu); // BOF or EOF
 constexpr HRESULT ADO_E_ILLEGALOPERATION = MakeHresult(0x800A0C93u);
 constexpr HRESULT ADO_E_FEATURENOTAVAILABLE = MakeHresult(0x800A0CB3u);
 constexpr HRESULT ADO_E_ITEMNOTFOUND = MakeHresult(0x800A0CC1u);
@@ -89,8 +89,7 @@ protected:
 };
 
 // Reference-counting smart pointer over the interfaces below.
-template <class T>
-class _com_ptr_t
+template <class T> class _com_ptr_t
 {
 public:
     _com_ptr_t() = default;
@@ -117,7 +116,8 @@ public:
     }
     _com_ptr_t& operator=(_com_ptr_t&& other) noexcept
     {
-        if (this != &other) {
+        if (this != &other)
+        {
             Release();
             m_p = std::exchange(other.m_p, nullptr);
         }

@@ -23,7 +23,10 @@ bool ShouldFail()
 }
 } // namespace
 
-void FailNextObjectCreations(int count) { g_failCreations = count; }
+void FailNextObjectCreations(int count)
+{
+    g_failCreations = count;
+}
 
 HRESULT CreateConnectionObject(_Connection** out)
 {

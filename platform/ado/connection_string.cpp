@@ -19,7 +19,8 @@ std::string_view Trim(std::string_view s)
 
 ConnectionString::ConnectionString(std::string_view text)
 {
-    while (!text.empty()) {
+    while (!text.empty())
+    {
         size_t end = text.find(';');
         std::string_view item = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);

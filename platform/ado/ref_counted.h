@@ -6,8 +6,7 @@
 namespace ado
 {
 
-template <class Interface>
-class RefCounted : public Interface
+template <class Interface> class RefCounted : public Interface
 {
 public:
     unsigned long AddRef() override { return ++m_refs; }

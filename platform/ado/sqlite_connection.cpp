@@ -22,7 +22,10 @@ bool IsJetProvider(const std::string& provider)
            EqualsIgnoreCaseAscii(provider, "Microsoft.Jet.OLEDB.3.51");
 }
 
-std::string SavepointName(long level) { return "lqado_level_" + std::to_string(level); }
+std::string SavepointName(long level)
+{
+    return "lqado_level_" + std::to_string(level);
+}
 
 [[noreturn]] void RaiseClosed()
 {
@@ -33,7 +36,8 @@ std::string SavepointName(long level) { return "lqado_level_" + std::to_string(l
 SqliteConnection::~SqliteConnection()
 {
     // Released without Close, as the controller does: the file still closes.
-    if (m_db) {
+    if (m_db)
+    {
         FinalizeCache();
         sqlite3_close_v2(m_db);
     }
@@ -54,7 +58,9 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
     if (file.empty())
         throw _com_error(E_FAIL, "The connection text names no Data Source.");
     // The database password has no counterpart in this file format.
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (stat(file.c_str(), &info) != 0)
         throw _com_error(E_FAIL, "Could not find file '" + file + "'.");
     if (!S_ISREG(info.st_mode))
@@ -64,9 +70,10 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
     // One connection is used by one thread at a time (its callers serialise,
     // as they must for the statement cache too), so the engine's own
     // per-call locking is left out.
-    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
-    auto fail = [&](int code) {
+    int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    auto fail = [&](int code)
+    {
         std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
         sqlite3_close_v2(db);
         throw _com_error(E_FAIL, "Cannot open '" + file + "': " + text);
@@ -89,7 +96,10 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
     ++m_generation;
 }
 
-long SqliteConnection::GetState() { return m_db ? adStateOpen : adStateClosed; }
+long SqliteConnection::GetState()
+{
+    return m_db ? adStateOpen : adStateClosed;
+}
 
 void SqliteConnection::Close()
 {
@@ -120,8 +130,10 @@ void SqliteConnection::FinalizeCache()
 sqlite3_stmt* SqliteConnection::TryAcquire(const std::string& sql, int* rc)
 {
     sqlite3* db = Handle();
-    for (size_t i = 0; i < m_cache.size(); ++i) {
-        if (m_cache[i].sql == sql) {
+    for (size_t i = 0; i < m_cache.size(); ++i)
+    {
+        if (m_cache[i].sql == sql)
+        {
             sqlite3_stmt* stmt = m_cache[i].stmt;
             m_cache[i] = std::move(m_cache.back());
             m_cache.pop_back();
@@ -133,11 +145,13 @@ sqlite3_stmt* SqliteConnection::TryAcquire(const std::string& sql, int* rc)
     const char* tail = nullptr;
     *rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()) + 1,
                              SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
-    if (*rc != SQLITE_OK) {
+    if (*rc != SQLITE_OK)
+    {
         sqlite3_finalize(stmt);
         return nullptr;
     }
-    if (!stmt) {
+    if (!stmt)
+    {
         // Only blanks or comments: nothing to run.
         *rc = SQLITE_MISUSE;
         return nullptr;
@@ -149,7 +163,8 @@ sqlite3_stmt* SqliteConnection::Acquire(const std::string& sql)
 {
     int rc = SQLITE_OK;
     sqlite3_stmt* stmt = TryAcquire(sql, &rc);
-    if (!stmt) {
+    if (!stmt)
+    {
         if (rc == SQLITE_MISUSE)
             throw _com_error(E_FAIL, "The command text holds no statement.");
         RaiseEngineError(m_db, rc);
@@ -157,17 +172,20 @@ sqlite3_stmt* SqliteConnection::Acquire(const std::string& sql)
     return stmt;
 }
 
-void SqliteConnection::GiveBack(const std::string& sql, sqlite3_stmt* stmt, std::uint64_t generation)
+void SqliteConnection::GiveBack(const std::string& sql, sqlite3_stmt* stmt,
+                                std::uint64_t generation)
 {
     if (!stmt)
         return;
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (!m_db || generation != m_generation) {
+    if (!m_db || generation != m_generation)
+    {
         sqlite3_finalize(stmt);
         return;
     }
-    if (m_cache.size() >= kCacheCapacity) {
+    if (m_cache.size() >= kCacheCapacity)
+    {
         size_t oldest = 0;
         for (size_t i = 1; i < m_cache.size(); ++i)
             if (m_cache[i].lastUse < m_cache[oldest].lastUse)
@@ -184,9 +202,11 @@ void SqliteConnection::Run(const std::string& sql)
     sqlite3_stmt* stmt = Acquire(sql);
     std::uint64_t generation = m_generation;
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    {
     }
-    if (rc != SQLITE_DONE) {
+    if (rc != SQLITE_DONE)
+    {
         // The message belongs to this statement; read it before the reset.
         std::string text = sqlite3_errmsg(m_db);
         GiveBack(sql, stmt, generation);
@@ -226,43 +246,53 @@ void SqliteConnection::CommitTrans()
 void SqliteConnection::RollbackTrans()
 {
     Handle();
-    if (m_level > 0 && sqlite3_get_autocommit(m_db)) {
+    if (m_level > 0 && sqlite3_get_autocommit(m_db))
+    {
         // Already undone by the engine.
         m_level = 0;
         return;
     }
-    if (m_level <= 1) {
+    if (m_level <= 1)
+    {
         Run("ROLLBACK");
-    } else {
+    }
+    else
+    {
         Run("ROLLBACK TO " + SavepointName(m_level));
         Run("RELEASE " + SavepointName(m_level));
     }
     --m_level;
 }
 
-_RecordsetPtr SqliteConnection::Execute(const _bstr_t& commandText, _variant_t* recordsAffected, long)
+_RecordsetPtr SqliteConnection::Execute(const _bstr_t& commandText, _variant_t* recordsAffected,
+                                        long)
 {
     sqlite3* db = Handle();
     std::string text = commandText.Utf8();
     long changes = 0;
     const char* rest = text.c_str();
     bool single = true;
-    while (*rest) {
+    while (*rest)
+    {
         sqlite3_stmt* stmt = nullptr;
         const char* tail = nullptr;
         int rc = sqlite3_prepare_v2(db, rest, -1, &stmt, &tail);
-        if (rc != SQLITE_OK) {
+        if (rc != SQLITE_OK)
+        {
             sqlite3_finalize(stmt);
             RaiseEngineError(db, rc);
         }
-        if (!stmt) { // blanks or comments
+        if (!stmt)
+        { // blanks or comments
             rest = tail;
             continue;
         }
-        if (single && rest == text.c_str()) {
+        if (single && rest == text.c_str())
+        {
             // One statement alone: run it through the cache.
             std::string remainder(tail);
-            if (remainder.find_first_not_of(" \t\r\n;") == std::string::npos) {
+            if (remainder.find_first_not_of(" \t\r\n;") == std::string::npos)
+            {
                 sqlite3_finalize(stmt);
                 Run(text);
                 changes = sqlite3_changes(db);
@@ -270,9 +300,11 @@ _RecordsetPtr SqliteConnection::Execute(const _bstr_t& commandText, _variant_t* 
             }
         }
         single = false;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        {
         }
-        if (rc != SQLITE_DONE) {
+        if (rc != SQLITE_DONE)
+        {
             std::string message = sqlite3_errmsg(db);
             sqlite3_finalize(stmt);
             throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, message);

@@ -24,7 +24,8 @@ constexpr const char* kRowidAlias = "__lqado_rowid";
 std::string Quoted(const std::string& name)
 {
     std::string out = "\"";
-    for (char c : name) {
+    for (char c : name)
+    {
         if (c == '"')
             out += '"';
         out += c;
@@ -68,7 +69,10 @@ public:
     void PutValue(const _variant_t& value) override { m_owner->PutColumn(m_column, value); }
     long GetActualSize() override { return m_owner->ColumnSize(m_column); }
     _variant_t GetChunk(long length) override { return m_owner->ColumnChunk(m_column, length); }
-    void AppendChunk(const _variant_t& data) override { m_owner->AppendColumnChunk(m_column, data); }
+    void AppendChunk(const _variant_t& data) override
+    {
+        m_owner->AppendColumnChunk(m_column, data);
+    }
 
 private:
     SqliteRecordset* m_owner;
@@ -109,11 +113,15 @@ private:
 
 SqliteRecordset::SqliteRecordset() : m_fieldsObject(std::make_unique<FieldsImpl>(this)) {}
 
-SqliteRecordset::~SqliteRecordset() { ReleaseStatements(); }
+SqliteRecordset::~SqliteRecordset()
+{
+    ReleaseStatements();
+}
 
 void SqliteRecordset::ReleaseStatements()
 {
-    if (m_connection) {
+    if (m_connection)
+    {
         m_connection->GiveBack(m_sql, m_stmt, m_generation);
         m_connection->GiveBack(m_rereadSql, m_reread, m_generation);
     }
@@ -147,16 +155,19 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
     std::string withRowid = updatable ? WithRowid(sql) : std::string();
     sqlite3_stmt* stmt = nullptr;
     int offset = 0;
-    if (!withRowid.empty()) {
+    if (!withRowid.empty())
+    {
         int rc = SQLITE_OK;
         // Joins, compounds and views have no single row id: read them as is.
         stmt = connection->TryAcquire(withRowid, &rc);
-        if (stmt) {
+        if (stmt)
+        {
             offset = 1;
             m_sql = withRowid;
         }
     }
-    if (!stmt) {
+    if (!stmt)
+    {
         stmt = connection->Acquire(sql);
         m_sql = sql;
     }
@@ -170,25 +181,30 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
     m_columns.clear();
     std::string table;
     bool singleTable = offset == 1;
-    for (int i = offset; i < count; ++i) {
+    for (int i = offset; i < count; ++i)
+    {
         Column c;
         const char* name = sqlite3_column_name(stmt, i);
         c.name = name ? name : "";
         c.declared = TypeFromDeclaration(sqlite3_column_decltype(stmt, i));
         const char* origin = sqlite3_column_origin_name(stmt, i);
         const char* tableName = sqlite3_column_table_name(stmt, i);
-        if (origin && tableName) {
+        if (origin && tableName)
+        {
             c.origin = origin;
             if (table.empty())
                 table = tableName;
             else if (table != tableName)
                 singleTable = false;
-        } else {
+        }
+        else
+        {
             singleTable = false;
         }
         m_columns.push_back(std::move(c));
     }
-    if (offset == 1) {
+    if (offset == 1)
+    {
         const char* rowidTable = sqlite3_column_table_name(stmt, 0);
         if (!rowidTable || (!table.empty() && table != rowidTable))
             singleTable = false;
@@ -212,7 +228,10 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
     m_mode = Mode::Browse;
 }
 
-long SqliteRecordset::GetState() { return m_open ? adStateOpen : adStateClosed; }
+long SqliteRecordset::GetState()
+{
+    return m_open ? adStateOpen : adStateClosed;
+}
 
 void SqliteRecordset::Close()
 {
@@ -237,13 +256,15 @@ void SqliteRecordset::Step()
     ++m_rowSerial;
     m_deleted = false;
     m_source = Source::Cursor;
-    if (rc == SQLITE_ROW) {
+    if (rc == SQLITE_ROW)
+    {
         ++m_position;
         m_eof = false;
         return;
     }
     m_eof = true;
-    if (rc != SQLITE_DONE) {
+    if (rc != SQLITE_DONE)
+    {
         std::string text = sqlite3_errmsg(m_connection->Handle());
         sqlite3_reset(m_stmt);
         throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, text);
@@ -332,7 +353,8 @@ void SqliteRecordset::Delete(AffectEnum affect)
         RaiseNoCurrent();
     std::int64_t rowid = CurrentRowid();
     if (m_source == Source::Cursor && sqlite3_column_type(m_stmt, 0) == SQLITE_NULL)
-        throw _com_error(ADO_E_FEATURENOTAVAILABLE, "The current record has no row id to delete by.");
+        throw _com_error(ADO_E_FEATURENOTAVAILABLE,
+                         "The current record has no row id to delete by.");
     std::string sql = "DELETE FROM " + Quoted(m_table) + " WHERE rowid = ?";
     sqlite3_stmt* stmt = m_connection->Acquire(sql);
     sqlite3_bind_int64(stmt, 1, rowid);
@@ -344,7 +366,8 @@ void SqliteRecordset::Delete(AffectEnum affect)
     m_mode = Mode::Browse;
     m_pending.assign(m_columns.size(), Pending{});
     m_deleted = true;
-    if (m_source == Source::Reread) {
+    if (m_source == Source::Reread)
+    {
         // The re-read row is gone; the cursor's position is current again.
         m_source = Source::Cursor;
     }
@@ -364,12 +387,15 @@ void SqliteRecordset::AddNew(const _variant_t&, const _variant_t&)
 void SqliteRecordset::BindPending(sqlite3_stmt* stmt, const std::vector<long>& columns)
 {
     int p = 1;
-    for (long column : columns) {
+    for (long column : columns)
+    {
         Pending& pending = m_pending[static_cast<size_t>(column)];
         int rc;
         if (pending.chunked)
-            rc = sqlite3_bind_blob(stmt, p, pending.chunks.empty() ? "" : static_cast<const void*>(pending.chunks.data()),
-                                   static_cast<int>(pending.chunks.size()), SQLITE_STATIC);
+            rc = sqlite3_bind_blob(
+                stmt, p,
+                pending.chunks.empty() ? "" : static_cast<const void*>(pending.chunks.data()),
+                static_cast<int>(pending.chunks.size()), SQLITE_STATIC);
         else
             rc = BindValue(stmt, p, pending.value);
         if (rc != SQLITE_OK)
@@ -391,13 +417,19 @@ void SqliteRecordset::Update(const _variant_t&, const _variant_t&)
 
     std::string sql;
     std::int64_t rowid = 0;
-    if (m_mode == Mode::Add) {
-        if (columns.empty()) {
+    if (m_mode == Mode::Add)
+    {
+        if (columns.empty())
+        {
             sql = "INSERT INTO " + Quoted(m_table) + " DEFAULT VALUES";
-        } else {
+        }
+        else
+        {
             std::string names, marks;
-            for (long column : columns) {
-                if (!names.empty()) {
+            for (long column : columns)
+            {
+                if (!names.empty())
+                {
                     names += ", ";
                     marks += ", ";
                 }
@@ -406,14 +438,18 @@ void SqliteRecordset::Update(const _variant_t&, const _variant_t&)
             }
             sql = "INSERT INTO " + Quoted(m_table) + " (" + names + ") VALUES (" + marks + ")";
         }
-    } else {
-        if (columns.empty()) {
+    }
+    else
+    {
+        if (columns.empty())
+        {
             LeaveEditMode();
             return;
         }
         rowid = CurrentRowid();
         std::string sets;
-        for (long column : columns) {
+        for (long column : columns)
+        {
             if (!sets.empty())
                 sets += ", ";
             sets += Quoted(m_columns[static_cast<size_t>(column)].origin) + " = ?";
@@ -423,19 +459,23 @@ void SqliteRecordset::Update(const _variant_t&, const _variant_t&)
 
     sqlite3_stmt* stmt = m_connection->Acquire(sql);
     int rc;
-    try {
+    try
+    {
         BindPending(stmt, columns);
         if (m_mode == Mode::Edit)
             sqlite3_bind_int64(stmt, static_cast<int>(columns.size()) + 1, rowid);
         rc = sqlite3_step(stmt);
-    } catch (...) {
+    }
+    catch (...)
+    {
         m_connection->GiveBack(sql, stmt, m_generation);
         throw;
     }
     sqlite3* db = m_connection->Handle();
     std::string text = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db);
     m_connection->GiveBack(sql, stmt, m_generation);
-    if (rc != SQLITE_DONE) {
+    if (rc != SQLITE_DONE)
+    {
         // A refused write leaves the edit in place, as the provider does.
         throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, text);
     }
@@ -444,7 +484,8 @@ void SqliteRecordset::Update(const _variant_t&, const _variant_t&)
     LeaveEditMode();
     // The written row becomes the current record; read on demand. The
     // cursor is not stepped for it (an insert must not read the table).
-    if (!m_started) {
+    if (!m_started)
+    {
         m_started = true;
         m_position = -1;
         m_eof = false;
@@ -467,29 +508,34 @@ void SqliteRecordset::LeaveEditMode()
 sqlite3_stmt* SqliteRecordset::CurrentRow(long column, int* index)
 {
     RequireCurrent();
-    if (m_source == Source::Cursor) {
+    if (m_source == Source::Cursor)
+    {
         *index = static_cast<int>(column) + m_offset;
         return m_stmt;
     }
-    if (!m_reread) {
+    if (!m_reread)
+    {
         std::string names;
-        for (const auto& c : m_columns) {
+        for (const auto& c : m_columns)
+        {
             names += ", ";
             names += Quoted(c.origin);
         }
         m_rereadSql = "SELECT rowid" + names + " FROM " + Quoted(m_table) + " WHERE rowid = ?";
         m_reread = m_connection->Acquire(m_rereadSql);
     }
-    if (sqlite3_stmt_busy(m_reread) == 0 ||
-        sqlite3_column_int64(m_reread, 0) != m_rereadRowid) {
+    if (sqlite3_stmt_busy(m_reread) == 0 || sqlite3_column_int64(m_reread, 0) != m_rereadRowid)
+    {
         sqlite3_reset(m_reread);
         sqlite3_bind_int64(m_reread, 1, m_rereadRowid);
         int rc = sqlite3_step(m_reread);
-        if (rc == SQLITE_DONE) {
+        if (rc == SQLITE_DONE)
+        {
             sqlite3_reset(m_reread);
             RaiseNoCurrent();
         }
-        if (rc != SQLITE_ROW) {
+        if (rc != SQLITE_ROW)
+        {
             std::string text = sqlite3_errmsg(m_connection->Handle());
             sqlite3_reset(m_reread);
             throw _com_error(E_FAIL, text);
@@ -522,12 +568,12 @@ bool SqliteRecordset::OnCursorRow() const
 DataTypeEnum SqliteRecordset::ColumnType(long column)
 {
     const Column& c = m_columns[static_cast<size_t>(column)];
-    if (OnCursorRow()) {
+    if (OnCursorRow())
+    {
         // The common case of a walk, without the checks below.
-        return c.declared != adEmpty
-                   ? c.declared
-                   : TypeFromStorage(sqlite3_value_type(
-                         sqlite3_column_value(m_stmt, static_cast<int>(column) + m_offset)));
+        return c.declared != adEmpty ? c.declared
+                                     : TypeFromStorage(sqlite3_value_type(sqlite3_column_value(
+                                           m_stmt, static_cast<int>(column) + m_offset)));
     }
     RequireOpen();
     if (c.declared != adEmpty)
@@ -547,13 +593,16 @@ _variant_t SqliteRecordset::ColumnValue(long column)
         return ReadColumn(m_stmt, static_cast<int>(column) + m_offset,
                           m_columns[static_cast<size_t>(column)].declared);
     RequireOpen();
-    if (m_mode != Mode::Browse) {
+    if (m_mode != Mode::Browse)
+    {
         Pending& pending = m_pending[static_cast<size_t>(column)];
-        if (pending.set) {
+        if (pending.set)
+        {
             if (!pending.chunked)
                 return pending.value;
             _variant_t out;
-            SAFEARRAY* a = SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(pending.chunks.size()));
+            SAFEARRAY* a =
+                SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(pending.chunks.size()));
             if (!a)
                 _com_issue_error(E_OUTOFMEMORY);
             if (!pending.chunks.empty())
@@ -562,7 +611,8 @@ _variant_t SqliteRecordset::ColumnValue(long column)
             out.parray = a;
             return out;
         }
-        if (m_mode == Mode::Add) {
+        if (m_mode == Mode::Add)
+        {
             _variant_t null;
             null.vt = VT_NULL;
             return null;
@@ -576,7 +626,8 @@ _variant_t SqliteRecordset::ColumnValue(long column)
 long SqliteRecordset::ColumnSize(long column)
 {
     RequireOpen();
-    if (m_mode != Mode::Browse && m_pending[static_cast<size_t>(column)].set) {
+    if (m_mode != Mode::Browse && m_pending[static_cast<size_t>(column)].set)
+    {
         _variant_t v = ColumnValue(column);
         if (v.vt == (VT_ARRAY | VT_UI1))
             return static_cast<long>(v.parray->rgsabound[0].cElements);
@@ -599,7 +650,8 @@ _variant_t SqliteRecordset::ColumnChunk(long column, long length)
     int index = 0;
     sqlite3_stmt* stmt = CurrentRow(column, &index);
     _variant_t out;
-    if (sqlite3_column_type(stmt, index) == SQLITE_NULL) {
+    if (sqlite3_column_type(stmt, index) == SQLITE_NULL)
+    {
         out.vt = VT_NULL;
         return out;
     }
@@ -621,7 +673,8 @@ void SqliteRecordset::PutColumn(long column, const _variant_t& value)
     RequireOpen();
     RequireUpdatable();
     CheckStorable(value);
-    if (m_mode == Mode::Browse) {
+    if (m_mode == Mode::Browse)
+    {
         RequireCurrent();
         m_mode = Mode::Edit;
     }
@@ -638,25 +691,34 @@ void SqliteRecordset::AppendColumnChunk(long column, const _variant_t& data)
     RequireUpdatable();
     const unsigned char* bytes = nullptr;
     size_t size = 0;
-    if (data.vt == (VT_ARRAY | VT_UI1) && data.parray && data.parray->cDims == 1) {
+    if (data.vt == (VT_ARRAY | VT_UI1) && data.parray && data.parray->cDims == 1)
+    {
         bytes = static_cast<const unsigned char*>(data.parray->pvData);
         size = data.parray->rgsabound[0].cElements;
-    } else if (data.vt == VT_BSTR) {
+    }
+    else if (data.vt == VT_BSTR)
+    {
         bytes = reinterpret_cast<const unsigned char*>(data.bstrVal);
         size = data.bstrVal ? SysStringLen(data.bstrVal) * 2 : 0;
-    } else if (data.vt == VT_EMPTY || data.vt == VT_NULL) {
+    }
+    else if (data.vt == VT_EMPTY || data.vt == VT_NULL)
+    {
         // Nothing to append: the column is written as NULL.
         PutColumn(column, data);
         return;
-    } else {
+    }
+    else
+    {
         throw _com_error(DISP_E_TYPEMISMATCH, "AppendChunk takes a byte array or text.");
     }
-    if (m_mode == Mode::Browse) {
+    if (m_mode == Mode::Browse)
+    {
         RequireCurrent();
         m_mode = Mode::Edit;
     }
     Pending& pending = m_pending[static_cast<size_t>(column)];
-    if (!pending.set || !pending.chunked) {
+    if (!pending.set || !pending.chunked)
+    {
         pending.value.Clear();
         pending.chunks.clear();
         pending.chunked = true;

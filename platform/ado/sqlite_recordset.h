@@ -77,8 +77,8 @@ private:
     };
     enum class Source
     {
-        Cursor,  // the current row is the cursor's
-        Reread,  // the current row was written and is read back by row id
+        Cursor, // the current row is the cursor's
+        Reread, // the current row was written and is read back by row id
     };
 
     void OpenStatement(const std::string& sql, SqliteConnection* connection, bool updatable);

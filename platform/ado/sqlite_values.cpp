@@ -10,7 +10,10 @@ namespace ado
 
 namespace
 {
-bool Contains(const std::string& upper, const char* word) { return upper.find(word) != std::string::npos; }
+bool Contains(const std::string& upper, const char* word)
+{
+    return upper.find(word) != std::string::npos;
+}
 } // namespace
 
 DataTypeEnum TypeFromDeclaration(const char* declaredType)
@@ -41,7 +44,8 @@ DataTypeEnum TypeFromDeclaration(const char* declaredType)
 
 DataTypeEnum TypeFromStorage(int storageClass)
 {
-    switch (storageClass) {
+    switch (storageClass)
+    {
     case SQLITE_INTEGER:
         return adInteger;
     case SQLITE_FLOAT:
@@ -60,19 +64,26 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
     // One lookup of the column, then the cheap value accessors.
     sqlite3_value* value = sqlite3_column_value(stmt, column);
     _variant_t out;
-    switch (sqlite3_value_type(value)) {
+    switch (sqlite3_value_type(value))
+    {
     case SQLITE_NULL:
         out.vt = VT_NULL;
         break;
-    case SQLITE_INTEGER: {
+    case SQLITE_INTEGER:
+    {
         sqlite3_int64 v = sqlite3_value_int64(value);
-        if (declared == adDate) {
+        if (declared == adDate)
+        {
             out.vt = VT_DATE;
             out.date = static_cast<double>(v);
-        } else if (v >= INT32_MIN && v <= INT32_MAX) {
+        }
+        else if (v >= INT32_MIN && v <= INT32_MAX)
+        {
             out.vt = VT_I4;
             out.lVal = static_cast<std::int32_t>(v);
-        } else {
+        }
+        else
+        {
             out.vt = VT_R8;
             out.dblVal = static_cast<double>(v);
         }
@@ -82,7 +93,8 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
         out.vt = declared == adDate ? VT_DATE : VT_R8;
         out.dblVal = sqlite3_value_double(value);
         break;
-    case SQLITE_TEXT: {
+    case SQLITE_TEXT:
+    {
         // ASCII text widens in place; anything else goes through the
         // engine's own UTF-16 conversion.
         const unsigned char* narrow = sqlite3_value_text(value);
@@ -91,12 +103,15 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
         for (int i = 0; i < length && ascii; ++i)
             ascii = narrow[i] < 0x80;
         BSTR b;
-        if (ascii) {
+        if (ascii)
+        {
             b = SysAllocStringLen(nullptr, static_cast<std::uint32_t>(length));
             if (b)
                 for (int i = 0; i < length; ++i)
                     b[i] = narrow[i];
-        } else {
+        }
+        else
+        {
             auto* text = static_cast<const OLECHAR*>(sqlite3_value_text16(value));
             int bytes = sqlite3_value_bytes16(value);
             b = SysAllocStringLen(text, static_cast<std::uint32_t>(bytes / 2));
@@ -107,7 +122,8 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
         out.bstrVal = b;
         break;
     }
-    case SQLITE_BLOB: {
+    case SQLITE_BLOB:
+    {
         const void* data = sqlite3_value_blob(value);
         int bytes = sqlite3_value_bytes(value);
         SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(bytes));
@@ -125,7 +141,8 @@ _variant_t ReadColumn(sqlite3_stmt* stmt, int column, DataTypeEnum declared)
 
 void CheckStorable(const VARIANT& v)
 {
-    switch (v.vt) {
+    switch (v.vt)
+    {
     case VT_EMPTY:
     case VT_NULL:
     case VT_I2:
@@ -149,7 +166,8 @@ void CheckStorable(const VARIANT& v)
 
 int BindValue(sqlite3_stmt* stmt, int p, const VARIANT& v)
 {
-    switch (v.vt) {
+    switch (v.vt)
+    {
     case VT_EMPTY:
     case VT_NULL:
         return sqlite3_bind_null(stmt, p);
@@ -170,9 +188,10 @@ int BindValue(sqlite3_stmt* stmt, int p, const VARIANT& v)
     case VT_BSTR:
         if (!v.bstrVal)
             return sqlite3_bind_text16(stmt, p, u"", 0, SQLITE_STATIC);
-        return sqlite3_bind_text16(stmt, p, v.bstrVal, static_cast<int>(SysStringLen(v.bstrVal) * 2),
-                                   SQLITE_STATIC);
-    case VT_ARRAY | VT_UI1: {
+        return sqlite3_bind_text16(stmt, p, v.bstrVal,
+                                   static_cast<int>(SysStringLen(v.bstrVal) * 2), SQLITE_STATIC);
+    case VT_ARRAY | VT_UI1:
+    {
         const SAFEARRAY* a = v.parray;
         std::uint32_t n = a->rgsabound[0].cElements;
         if (n > static_cast<std::uint32_t>(INT32_MAX))

@@ -13,15 +13,20 @@ namespace
 
 bool Exists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return stat(path.c_str(), &info) == 0;
 }
 
 HRESULT RaisedCode(const std::function<void()>& call)
 {
-    try {
+    try
+    {
         call();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         return e.Error();
     }
     return S_OK;
@@ -66,22 +71,28 @@ TEST_F(ConnectTest, providersNotAvailableHere_raiseWithTextSayingSo)
 {
     const ForeignProvider cases[] = {
         {"FoxPro", [](CLQADODBController& c) { return c.ConnectForFoxpro("/data/dbf"); },
-         "Provider=MSDASQL;DRIVER=Microsoft Visual FoxPro Driver;SourceType=DBF;SourceDB=/data/dbf;"},
+         "Provider=MSDASQL;DRIVER=Microsoft Visual FoxPro "
+         "Driver;SourceType=DBF;SourceDB=/data/dbf;"},
         {"SQL Server",
          [](CLQADODBController& c) { return c.ConnectForSQLServer("srv", "cat", 0, "sa", "pw"); },
          "Provider=SQLOLEDB.1;Data Source=srv;Initial Catalog=cat;User ID=sa;Password=pw;"},
         {"SQL Server integrated",
-         [](CLQADODBController& c) { return c.ConnectForSQLServer("srv", "cat", 7, nullptr, "pw"); },
+         [](CLQADODBController& c)
+         { return c.ConnectForSQLServer("srv", "cat", 7, nullptr, "pw"); },
          "Provider=SQLOLEDB.1;Data Source=srv;Initial Catalog=cat;Integrated Security=SSPI;"
          "User ID=(null);Password=pw;"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.name);
         CLQADODBController fresh;
-        try {
+        try
+        {
             c.connect(fresh);
             ADD_FAILURE() << "connect did not raise";
-        } catch (const _com_error& e) {
+        }
+        catch (const _com_error& e)
+        {
             EXPECT_EQ(e.Error(), ado::ADO_E_PROVIDERNOTFOUND);
             ASSERT_NE(e.DescriptionText(), nullptr);
             EXPECT_NE(std::string(e.DescriptionText()).find("not available"), std::string::npos);
@@ -93,10 +104,13 @@ TEST_F(ConnectTest, providersNotAvailableHere_raiseWithTextSayingSo)
 TEST_F(ConnectTest, missingFile_isRefusedAndNotCreated)
 {
     std::string missing = db.Folder() + "/none.mdb";
-    try {
+    try
+    {
         controller.ConnectForAccess2000(missing.c_str(), nullptr);
         FAIL() << "a missing database was opened";
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         ASSERT_NE(e.DescriptionText(), nullptr);
         EXPECT_NE(std::string(e.DescriptionText()).find(missing), std::string::npos);
     }
@@ -111,10 +125,13 @@ TEST_F(ConnectTest, fileThatIsNoDatabase_isRefusedWithTheEngineMessage)
     FILE* f = fopen(other.c_str(), "wb");
     fputs("this is not a database file, just some text that is long enough", f);
     fclose(f);
-    try {
+    try
+    {
         controller.ConnectForAccess2000(other.c_str(), nullptr);
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_NE(std::string(e.DescriptionText()).find("not a database"), std::string::npos);
     }
 }
@@ -135,7 +152,8 @@ TEST_F(ConnectTest, everyOperationWithoutConnectionObject_raisesEPointer)
         {"AddRecorder", [&] { controller.AddRecorder("t", fields, 0); }},
         {"GetTableCount", [&] { controller.GetTableCount(); }},
     };
-    for (const auto& [name, call] : calls) {
+    for (const auto& [name, call] : calls)
+    {
         SCOPED_TRACE(name);
         EXPECT_EQ(RaisedCode(call), E_POINTER);
     }

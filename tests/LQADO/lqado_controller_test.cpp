@@ -78,8 +78,8 @@ int CountRows(void* context, _RecordsetPtr& rs)
 TEST_F(ControllerTest, cursorCallback_readsEachRecordThroughTheRecordSet)
 {
     std::vector<std::string> names;
-    EXPECT_EQ(controller.GetRecorderSet("SELECT * FROM items WHERE room = 1 ORDER BY id",
-                                        CountRows, &names),
+    EXPECT_EQ(controller.GetRecorderSet("SELECT * FROM items WHERE room = 1 ORDER BY id", CountRows,
+                                        &names),
               0);
     EXPECT_EQ(names, (std::vector<std::string>{"one", "two"}));
 }
@@ -107,15 +107,16 @@ TEST_F(ControllerTest, longBinary_survivesWriteAndRead)
     fields.GetData(0)->wReserved1 = LQADO_GENERATED_MARKER;
     *fields.GetData(1) = _variant_t("blob");
     *fields.GetData(2) = _variant_t(5);
-    CLQADOField::CopyIntoSlot(*fields.GetData(3),
-                              CLQADOVTData::SetBinaryData(data.data(), static_cast<long>(data.size())));
+    CLQADOField::CopyIntoSlot(*fields.GetData(3), CLQADOVTData::SetBinaryData(
+                                                      data.data(), static_cast<long>(data.size())));
     ASSERT_EQ(controller.AddRecorder("items", fields, 0), 0);
 
     CLQADOField back(4);
     ASSERT_EQ(controller.GetFirstRecorder("SELECT * FROM items WHERE name = 'blob'", back), 0);
     ASSERT_EQ(back.GetData(3)->vt, VT_ARRAY | VT_UI1);
     ASSERT_EQ(CLQADOVTData::GetBinaryDataLen(*back.GetData(3)), static_cast<long>(data.size()));
-    EXPECT_EQ(0, memcmp(CLQADOVTData::GetBinaryDataBuf(*back.GetData(3)), data.data(), data.size()));
+    EXPECT_EQ(0,
+              memcmp(CLQADOVTData::GetBinaryDataBuf(*back.GetData(3)), data.data(), data.size()));
 }
 
 TEST_F(ControllerTest, addWithFlagZero_leavesFieldSetAlone)
@@ -150,10 +151,13 @@ TEST_F(ControllerTest, refusedAdd_raisesWithEngineMessage)
     CLQADOField fields(1);
     *fields.GetData(0) = _variant_t(1);
     ASSERT_EQ(controller.AddRecorder("keyed", fields, 0), 0);
-    try {
+    try
+    {
         controller.AddRecorder("keyed", fields, 0);
         FAIL() << "duplicate key accepted";
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_NE(std::string(e.DescriptionText()).find("UNIQUE"), std::string::npos);
     }
     EXPECT_EQ(db.Query("SELECT count(*) FROM keyed"), "1");
@@ -165,7 +169,8 @@ TEST_F(ControllerTest, modifyMatchingTwo_changesOnlyTheFirst)
     for (long i : {0L, 2L, 3L})
         fields.GetData(i)->wReserved1 = LQADO_GENERATED_MARKER;
     *fields.GetData(1) = _variant_t("changed");
-    ASSERT_EQ(controller.ModifyRecorder("SELECT * FROM items WHERE room = 1 ORDER BY id", fields), 0);
+    ASSERT_EQ(controller.ModifyRecorder("SELECT * FROM items WHERE room = 1 ORDER BY id", fields),
+              0);
     EXPECT_EQ(db.Query("SELECT group_concat(name, ',') FROM (SELECT name FROM items ORDER BY id)"),
               "changed,two,three");
     EXPECT_EQ(db.Query("SELECT hex(data) FROM items WHERE id = 1"), "01");
@@ -204,10 +209,13 @@ TEST_F(ControllerTest, rollback_undoesTheTransaction)
 
 TEST_F(ControllerTest, badStatement_raisesWithEngineMessage)
 {
-    try {
+    try
+    {
         controller.ExeSQL("DELETE FROM nowhere");
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_EQ(e.Error(), E_FAIL);
         EXPECT_STREQ(e.DescriptionText(), "no such table: nowhere");
     }

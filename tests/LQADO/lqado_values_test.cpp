@@ -85,7 +85,8 @@ TEST(TableSlots, copyingConstructor_givesFreshSlotsWithMarkerZero)
 TEST(TableSlots, newSlotsStartEmptyWithMarkerZero)
 {
     CLQADOField fields(3);
-    for (long i = 0; i < 3; ++i) {
+    for (long i = 0; i < 3; ++i)
+    {
         EXPECT_EQ(fields.GetData(i)->vt, VT_EMPTY);
         EXPECT_EQ(fields.GetData(i)->wReserved1, 0);
     }

@@ -41,10 +41,13 @@ TEST_F(ConnectionTest, stateFollowsOpenAndClose)
     EXPECT_EQ(connection->GetState(), adStateOpen);
     connection->Close();
     EXPECT_EQ(connection->GetState(), adStateClosed);
-    try {
+    try
+    {
         connection->BeginTrans();
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_EQ(e.Error(), ADO_E_OBJECTCLOSED);
     }
 }
@@ -61,8 +64,9 @@ TEST(ConnectionStrings, keysAreCaseBlindAndOrderFree)
     TestDatabase db;
     db.Run("CREATE TABLE t (a)");
     _ConnectionPtr c = NewConnection();
-    c->Open(_bstr_t((" data source = " + db.File() + " ; PROVIDER=microsoft.jet.oledb.4.0").c_str()),
-            _bstr_t(""), _bstr_t(""), 0);
+    c->Open(
+        _bstr_t((" data source = " + db.File() + " ; PROVIDER=microsoft.jet.oledb.4.0").c_str()),
+        _bstr_t(""), _bstr_t(""), 0);
     EXPECT_EQ(c->GetState(), adStateOpen);
 }
 
@@ -72,17 +76,22 @@ TEST(ConnectionStrings, missingProviderOrSource_isRefusedClearly)
     db.Run("CREATE TABLE t (a)");
     const std::pair<std::string, HRESULT> cases[] = {
         {"Data Source=" + db.File() + ";", ADO_E_PROVIDERNOTFOUND},
-        {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + db.File() + ";", ADO_E_PROVIDERNOTFOUND},
+        {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + db.File() + ";",
+         ADO_E_PROVIDERNOTFOUND},
         {"Provider=Microsoft.Jet.OLEDB.4.0;", E_FAIL},
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db.Folder() + ";", E_FAIL},
     };
-    for (const auto& [text, code] : cases) {
+    for (const auto& [text, code] : cases)
+    {
         SCOPED_TRACE(text);
         _ConnectionPtr c = NewConnection();
-        try {
+        try
+        {
             c->Open(_bstr_t(text.c_str()), _bstr_t(""), _bstr_t(""), 0);
             ADD_FAILURE() << "opened";
-        } catch (const _com_error& e) {
+        }
+        catch (const _com_error& e)
+        {
             EXPECT_EQ(e.Error(), code);
             EXPECT_NE(e.DescriptionText(), nullptr);
         }
@@ -129,11 +138,14 @@ TEST_F(ConnectionTest, executeRunsEveryStatementAndCountsChanges)
 
 TEST_F(ConnectionTest, failingStatementInTheMiddle_raisesAndKeepsEarlierOnes)
 {
-    try {
+    try
+    {
         connection->Execute(_bstr_t("INSERT INTO t VALUES (1); INSERT INTO nowhere VALUES (2)"),
                             nullptr, adCmdText);
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_STREQ(e.DescriptionText(), "no such table: nowhere");
     }
     EXPECT_EQ(db.Query("SELECT count(*) FROM t"), "1");
@@ -146,11 +158,13 @@ TEST_F(ConnectionTest, schemaListing_typesTablesViewsAndEngineTables)
     _variant_t missing = MissingArgument();
     _RecordsetPtr rs = connection->OpenSchema(adSchemaTables, missing, missing);
     std::string seen;
-    for (; !rs->GetEndOfFile(); rs->MoveNext()) {
+    for (; !rs->GetEndOfFile(); rs->MoveNext())
+    {
         seen += rs->GetFields()->GetItem(_variant_t("TABLE_NAME"))->GetValue().ToUtf8() + "=" +
                 rs->GetFields()->GetItem(_variant_t("TABLE_TYPE"))->GetValue().ToUtf8() + ";";
     }
-    EXPECT_EQ(seen, "sqlite_master=SYSTEM TABLE;sqlite_sequence=SYSTEM TABLE;t=TABLE;u=TABLE;v=VIEW;");
+    EXPECT_EQ(seen,
+              "sqlite_master=SYSTEM TABLE;sqlite_sequence=SYSTEM TABLE;t=TABLE;u=TABLE;v=VIEW;");
 }
 
 TEST_F(ConnectionTest, releasedWithoutClose_stillLetsOthersWrite)

@@ -26,8 +26,9 @@ protected:
         _Connection* raw = nullptr;
         ASSERT_EQ(CreateConnectionObject(&raw), S_OK);
         connection = _ConnectionPtr(raw, false);
-        connection->Open(_bstr_t(("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db.File()).c_str()),
-                         _bstr_t(""), _bstr_t(""), 0);
+        connection->Open(
+            _bstr_t(("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db.File()).c_str()),
+            _bstr_t(""), _bstr_t(""), 0);
     }
 
     _RecordsetPtr OpenRs(const std::string& sql)
@@ -39,7 +40,10 @@ protected:
                  adLockOptimistic, adCmdText);
         return rs;
     }
-    static FieldPtr F(_RecordsetPtr& rs, long i) { return rs->GetFields()->GetItem(_variant_t(static_cast<std::int32_t>(i))); }
+    static FieldPtr F(_RecordsetPtr& rs, long i)
+    {
+        return rs->GetFields()->GetItem(_variant_t(static_cast<std::int32_t>(i)));
+    }
 
     TestDatabase db;
     _ConnectionPtr connection;
@@ -51,7 +55,8 @@ TEST_F(RecordsetTest, walk_visitsRowsInOrderAndMoveNextPastEndIsNotOk)
     std::string names;
     ASSERT_FALSE(rs->GetEndOfFile());
     EXPECT_EQ(rs->MoveFirst(), S_OK);
-    do {
+    do
+    {
         names += F(rs, 0)->GetValue().ToUtf8();
     } while (rs->MoveNext() == S_OK && !rs->GetEndOfFile());
     EXPECT_EQ(names, "abc");
@@ -81,10 +86,11 @@ TEST_F(RecordsetTest, fieldsReportDeclaredTypesAndValuesOfMatchingKind)
 {
     _RecordsetPtr rs = OpenRs("SELECT * FROM t ORDER BY id");
     const TypeCase cases[] = {
-        {0, adInteger, VT_I4},       {1, adVarWChar, VT_BSTR}, {2, adInteger, VT_I4},
-        {3, adDate, VT_DATE},        {4, adDouble, VT_R8},     {5, adLongVarBinary, VT_ARRAY | VT_UI1},
+        {0, adInteger, VT_I4}, {1, adVarWChar, VT_BSTR}, {2, adInteger, VT_I4},
+        {3, adDate, VT_DATE},  {4, adDouble, VT_R8},     {5, adLongVarBinary, VT_ARRAY | VT_UI1},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.column);
         EXPECT_EQ(F(rs, c.column)->GetType(), c.type);
         EXPECT_EQ(F(rs, c.column)->GetValue().vt, c.vt);
@@ -166,7 +172,8 @@ TEST_F(RecordsetTest, deleteWhileWalking_removesEachCurrentRecord)
 {
     _RecordsetPtr rs = OpenRs("SELECT * FROM t WHERE n >= 2");
     int deleted = 0;
-    while (!rs->GetEndOfFile()) {
+    while (!rs->GetEndOfFile())
+    {
         rs->Delete(adAffectCurrent);
         ++deleted;
         EXPECT_THROW(F(rs, 1)->GetValue(), _com_error);
@@ -182,10 +189,13 @@ TEST_F(RecordsetTest, refusedWrite_raisesWithEngineMessage)
     db.Run("CREATE TABLE k (v INTEGER NOT NULL)");
     _RecordsetPtr rs = OpenRs("SELECT * FROM k");
     rs->AddNew(MissingArgument(), MissingArgument());
-    try {
+    try
+    {
         rs->Update(MissingArgument(), MissingArgument());
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_NE(std::string(e.DescriptionText()).find("NOT NULL"), std::string::npos);
     }
 }
@@ -195,10 +205,13 @@ TEST_F(RecordsetTest, queriesOverSeveralTables_areReadOnly)
     _RecordsetPtr rs = OpenRs("SELECT t.name, other.label FROM t JOIN other ON other.id = t.id");
     ASSERT_FALSE(rs->GetEndOfFile());
     EXPECT_EQ(F(rs, 1)->GetValue().ToUtf8(), "x");
-    try {
+    try
+    {
         rs->Delete(adAffectCurrent);
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_EQ(e.Error(), ADO_E_FEATURENOTAVAILABLE);
     }
     EXPECT_THROW(rs->AddNew(MissingArgument(), MissingArgument()), _com_error);
@@ -213,10 +226,13 @@ TEST_F(RecordsetTest, valuesOfUnstorableTypes_areRefusedAtThePut)
     VARIANT odd{};
     odd.vt = VT_ERROR;
     odd.scode = E_FAIL;
-    try {
+    try
+    {
         F(rs, 1)->PutValue(_variant_t(odd));
         FAIL();
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_EQ(e.Error(), DISP_E_TYPEMISMATCH);
     }
 }

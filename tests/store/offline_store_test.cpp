@@ -234,7 +234,8 @@ TEST_F(OfflineStoreTest, apostrophesInTexts_matchLiterallyAndCannotChangeTheStat
     EXPECT_EQ(store->SearchByTitle(OfflineTable::Community, "It's", CommunityRows, &rows), 0);
     EXPECT_EQ(rows.ids, (std::vector<long>{1}));
     const char* attacks[] = {"' OR 1=1 --", "x'; DELETE FROM tCommunity; --", "''"};
-    for (const char* attack : attacks) {
+    for (const char* attack : attacks)
+    {
         SCOPED_TRACE(attack);
         Rows hit;
         EXPECT_EQ(store->SearchByTitle(OfflineTable::Community, attack, CommunityRows, &hit), -5);
@@ -348,11 +349,17 @@ TEST_F(OfflineStoreTest, displayNamesFromTitles_stayInsideTheTemporaryFolder)
 {
     const std::string head = tempFolder + "/Develop_OffLineData_";
     const std::string longTitle(600, 'x');
-    const char* titles[] = {"../../etc/passwd", "a/b\\c", "line\nbreak", "..", longTitle.c_str(),
-                            "标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题"
-                            "标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题"
-                            "标题标题标题标题标题标题标题标题标题标题"};
-    for (const char* title : titles) {
+    const char* titles[] = {
+        "../../etc/passwd",
+        "a/b\\c",
+        "line\nbreak",
+        "..",
+        longTitle.c_str(),
+        "标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题"
+        "标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题标题"
+        "标题标题标题标题标题标题标题标题标题标题"};
+    for (const char* title : titles)
+    {
         SCOPED_TRACE(title);
         std::string path = store->TopicDisplayPath(title);
         ASSERT_EQ(path.compare(0, head.size(), head), 0);

@@ -31,19 +31,23 @@ TEST_F(StoreConcurrencyTest, insertingAndListingAtOnce_losesNothing)
     constexpr long kTopics = 400;
     std::atomic<bool> done{false};
     std::atomic<int> insertFailures{0};
-    std::thread worker([&] {
-        for (long id = 1; id <= kTopics; ++id) {
-            CCommunityTable t;
-            FillTopic(t, id, 7, "topic " + std::to_string(id), Pattern(id, 4096));
-            if (store->InsertRecord(t) != 1)
-                ++insertFailures;
-        }
-        done = true;
-    });
+    std::thread worker(
+        [&]
+        {
+            for (long id = 1; id <= kTopics; ++id)
+            {
+                CCommunityTable t;
+                FillTopic(t, id, 7, "topic " + std::to_string(id), Pattern(id, 4096));
+                if (store->InsertRecord(t) != 1)
+                    ++insertFailures;
+            }
+            done = true;
+        });
     long lastCount = 0;
     int listings = 0;
     bool shrank = false, listFailed = false;
-    while (!done) {
+    while (!done)
+    {
         Seen seen;
         long rc = store->ListRoomRecords(OfflineTable::Community, 7, Count, &seen);
         if (rc != 0 && rc != LQADO_E_NORECORD)

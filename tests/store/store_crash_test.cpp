@@ -21,7 +21,8 @@ constexpr size_t kContentBytes = 30000;
     COfflineStore store(controller, file, temp);
     if (store.OpenDatabase() != 1)
         _exit(3);
-    for (long id = 1;; ++id) {
+    for (long id = 1;; ++id)
+    {
         CCommunityTable t;
         FillTopic(t, id, 1, "topic " + std::to_string(id), Pattern(id, kContentBytes));
         if (store.InsertRecord(t) != 1)
@@ -35,13 +36,15 @@ TEST(StoreCrash, killedDuringInserts_keepsEveryCommittedRowWhole)
 {
     std::string folder = MakeScratchFolder();
     std::string file = folder + "/MyZELK.mdb";
-    ASSERT_EQ(CreateDatabaseIfMissing(file, MYZELK_TEST_SCHEMA, nullptr), DatabaseCreation::Created);
+    ASSERT_EQ(CreateDatabaseIfMissing(file, MYZELK_TEST_SCHEMA, nullptr),
+              DatabaseCreation::Created);
     SetDebugLogPathForTesting((folder + "/debug.txt").c_str());
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) {
+    if (child == 0)
+    {
         close(fds[0]);
         InsertForever(file, folder, fds[1]);
     }
@@ -50,16 +53,19 @@ TEST(StoreCrash, killedDuringInserts_keepsEveryCommittedRowWhole)
     std::vector<long> committed;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool killed = false;
-    for (;;) {
+    for (;;)
+    {
         pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 1000) > 0) {
+        if (poll(&p, 1, 1000) > 0)
+        {
             long id = 0;
             ssize_t got = read(fds[0], &id, sizeof id);
             if (got != static_cast<ssize_t>(sizeof id))
                 break; // the child is gone
             committed.push_back(id);
         }
-        if (!killed && (committed.size() >= 150 || std::chrono::steady_clock::now() > deadline)) {
+        if (!killed && (committed.size() >= 150 || std::chrono::steady_clock::now() > deadline))
+        {
             kill(child, SIGKILL); // in the middle of the next insert
             killed = true;
         }
@@ -75,13 +81,15 @@ TEST(StoreCrash, killedDuringInserts_keepsEveryCommittedRowWhole)
     COfflineStore store(controller, file, folder);
     ASSERT_EQ(store.OpenDatabase(), 1);
     size_t whole = 0;
-    for (long id : committed) {
+    for (long id : committed)
+    {
         CCommunityTable back;
         if (store.GetRecordById(id, back) != 0)
             continue;
         auto expected = Pattern(id, kContentBytes);
         if (back.GetBinaryLen(CCommunityTable::fContent) == static_cast<long>(kContentBytes) &&
-            std::memcmp(back.GetBinaryBuf(CCommunityTable::fContent), expected.data(), kContentBytes) == 0 &&
+            std::memcmp(back.GetBinaryBuf(CCommunityTable::fContent), expected.data(),
+                        kContentBytes) == 0 &&
             back.GetText(CCommunityTable::fTitle) == "topic " + std::to_string(id))
             ++whole;
     }

@@ -48,7 +48,9 @@ inline std::string ReadFile(const std::string& path)
 
 inline bool PathExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return stat(path.c_str(), &info) == 0;
 }
 
@@ -71,7 +73,8 @@ inline std::vector<unsigned char> Pattern(long seed, size_t size)
 {
     std::vector<unsigned char> bytes(size);
     std::uint32_t x = static_cast<std::uint32_t>(seed) * 2654435761u + 1;
-    for (auto& b : bytes) {
+    for (auto& b : bytes)
+    {
         x = x * 1103515245u + 12345u;
         b = static_cast<unsigned char>(x >> 16);
     }
