@@ -1,0 +1,237 @@
+// list, search, extract, tree and classify: read-only views of the library,
+// except extract, which re-creates a display copy as opening an item does.
+#include "companion.h"
+
+#include "app_core.h"
+#include "edit_tree_model.h"
+#include "file_helpers.h"
+#include "offline_tables.h"
+#include "room_tree_setup.h"
+#include "url_classify.h"
+
+#include <iostream>
+#include <optional>
+
+namespace {
+
+std::optional<OfflineTable> TableByName(const std::string& name)
+{
+    if (name == "community")
+        return OfflineTable::Community;
+    if (name == "develop")
+        return OfflineTable::Develop;
+    if (name == "topic")
+        return OfflineTable::Topic;
+    return std::nullopt;
+}
+
+std::string Clean(std::string text)
+{
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
+struct RowSink
+{
+    std::ostream* out;
+    long rows = 0;
+};
+
+// The columns the program's lists show, tab-separated.
+int CommunityRowLine(void* context, CLQADOField* fields)
+{
+    auto* sink = static_cast<RowSink*>(context);
+    CCommunityTable row(fields);
+    *sink->out << row.GetLong(CCommunityTable::fID) << '\t'
+               << Clean(row.GetText(CCommunityTable::fTitle)) << '\t'
+               << row.GetLong(CCommunityTable::fReplyNum) << '\t'
+               << Clean(row.GetText(CCommunityTable::fPostUserName)) << '\t'
+               << row.GetDateText(CCommunityTable::fInDate) << '\t'
+               << (row.GetLong(CCommunityTable::fEndState) ? "√" : "×") << '\t'
+               << row.GetLong(CCommunityTable::fReadNum) << '\t'
+               << row.GetLong(CCommunityTable::fRoomID) << '\n';
+    ++sink->rows;
+    return 1;
+}
+
+int DevelopRowLine(void* context, CLQADOField* fields)
+{
+    auto* sink = static_cast<RowSink*>(context);
+    CDevelopTable row(fields);
+    *sink->out << row.GetLong(CDevelopTable::fID) << '\t'
+               << Clean(row.GetText(CDevelopTable::fTitle)) << '\t'
+               << Clean(row.GetText(CDevelopTable::fAuthor)) << '\t'
+               << row.GetDateText(CDevelopTable::fInDate) << '\t'
+               << row.GetLong(CDevelopTable::fRoomID) << '\n';
+    ++sink->rows;
+    return 1;
+}
+
+int TopicRowLine(void* context, CLQADOField* fields)
+{
+    auto* sink = static_cast<RowSink*>(context);
+    CTopicTable row(fields);
+    *sink->out << Clean(row.GetText(CTopicTable::fTitle)) << '\t'
+               << row.GetDateText(CTopicTable::fInDate) << '\t'
+               << Clean(row.GetText(CTopicTable::fRemark)) << '\n';
+    ++sink->rows;
+    return 1;
+}
+
+LQADORecordCallback RowLineFor(OfflineTable table)
+{
+    switch (table) {
+    case OfflineTable::Community:
+        return CommunityRowLine;
+    case OfflineTable::Develop:
+        return DevelopRowLine;
+    default:
+        return TopicRowLine;
+    }
+}
+
+// Store results: 0 rows found, -5 none; anything else is an error.
+int FinishListing(long result, const RowSink& sink, const char* what)
+{
+    if (result == 0 || result == -5)
+        return sink.rows ? kExitOk : kExitItemFailed;
+    std::cerr << "MyZELKCmd " << what << ": the database could not be read (see debug.txt)\n";
+    return kExitItemFailed;
+}
+
+} // namespace
+
+int CommandList(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
+{
+    const auto table = argc >= 1 ? TableByName(argv[0]) : std::nullopt;
+    if (!table || argc > 2 || (*table == OfflineTable::Topic && argc == 2) ||
+        (argc == 2 && !IsAllDigits(argv[1]))) {
+        std::cerr << "MyZELKCmd list: community|develop [ROOM-ID], or topic\n";
+        return kExitUsage;
+    }
+    RowSink sink{&out};
+    long result = 0;
+    if (*table == OfflineTable::Topic)
+        result = core.Store()->ListAllTopics(TopicRowLine, &sink);
+    else if (argc == 2)
+        result = core.Store()->ListRoomRecords(*table, AtoiText(argv[1]), RowLineFor(*table), &sink);
+    else // every title contains the empty text
+        result = core.Store()->SearchByTitle(*table, "", RowLineFor(*table), &sink);
+    return FinishListing(result, sink, "list");
+}
+
+int CommandSearch(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
+{
+    const auto table = argc == 2 ? TableByName(argv[0]) : std::nullopt;
+    if (!table || *table == OfflineTable::Topic) {
+        std::cerr << "MyZELKCmd search: community|develop TEXT\n";
+        return kExitUsage;
+    }
+    RowSink sink{&out};
+    const long result = core.Store()->SearchByTitle(*table, argv[1], RowLineFor(*table), &sink);
+    if (result == kStoreRefused) {
+        std::cerr << "MyZELKCmd search: the search text is too long\n";
+        return kExitUsage;
+    }
+    return FinishListing(result, sink, "search");
+}
+
+int CommandExtract(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
+{
+    const auto table = argc == 2 ? TableByName(argv[0]) : std::nullopt;
+    if (!table || (*table != OfflineTable::Topic && !IsAllDigits(argv[1]))) {
+        std::cerr << "MyZELKCmd extract: community|develop ID, or topic TITLE\n";
+        return kExitUsage;
+    }
+    COfflineStore& store = *core.Store();
+    const long id = AtoiText(argv[1]);
+    std::string path;
+    switch (*table) {
+    case OfflineTable::Community:
+        path = store.CommunityDisplayPath(id);
+        break;
+    case OfflineTable::Develop:
+        path = store.DevelopDisplayPath(id);
+        break;
+    case OfflineTable::Topic:
+        path = store.TopicDisplayPath(argv[1]);
+        break;
+    }
+    if (path.empty()) {
+        std::cerr << "MyZELKCmd extract: the display file name would be too long\n";
+        return kExitItemFailed;
+    }
+    // As opening does: the display copy is re-created only when missing.
+    if (!FileExists(path.c_str())) {
+        long found = -5;
+        int written = 0;
+        if (*table == OfflineTable::Community) {
+            CCommunityTable row;
+            found = store.GetRecordById(id, row);
+            written = found == 0 && store.ExtractContent(row, CCommunityTable::fContent, path.c_str());
+        } else if (*table == OfflineTable::Develop) {
+            CDevelopTable row;
+            found = store.GetRecordById(id, row);
+            written = found == 0 && store.ExtractContent(row, CDevelopTable::fContent, path.c_str());
+        } else {
+            CTopicTable row;
+            found = store.GetTopicByTitle(argv[1], row);
+            written = found == 0 && store.ExtractContent(row, CTopicTable::fContent, path.c_str());
+        }
+        if (found != 0) {
+            std::cerr << "MyZELKCmd extract: no saved item " << argv[1] << "\n";
+            return kExitItemFailed;
+        }
+        if (!written) {
+            std::cerr << "MyZELKCmd extract: cannot write " << path << "\n";
+            return kExitItemFailed;
+        }
+    }
+    out << path << '\n';
+    return kExitOk;
+}
+
+namespace {
+void PrintItem(const CEditTreeModel& tree, const CEditTreeItem& item, int depth, std::ostream& out)
+{
+    out << std::string(static_cast<size_t>(depth) * 2, ' ') << item.GetText() << " [" << tree.GetNodeId(&item)
+        << "]\n";
+    for (const auto& child : item.GetChildren())
+        PrintItem(tree, *child, depth + 1, out);
+}
+} // namespace
+
+int CommandTree(CMyZELKCore& core, int argc, char**, std::ostream& out)
+{
+    if (argc != 0) {
+        std::cerr << "MyZELKCmd tree: takes no arguments\n";
+        return kExitUsage;
+    }
+    CEditTreeModel tree;
+    std::string error;
+    if (!OpenRoomTree(tree, core.Paths(), &error)) {
+        std::cerr << "MyZELKCmd: " << error << "\n";
+        return kExitStartup;
+    }
+    for (const auto& item : tree.GetTopLevelItems())
+        PrintItem(tree, *item, 0, out);
+    return kExitOk;
+}
+
+int CommandClassify(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
+{
+    if (argc != 1) {
+        std::cerr << "MyZELKCmd classify: ADDRESS\n";
+        return kExitUsage;
+    }
+    const std::string address = argv[0];
+    const CClassifyHosts hosts = ClassifyHostsFromConfig(core.Config());
+    const DownloadKind kind = ClassifyDownload(address, hosts);
+    static const char* const kNames[] = {"CommunityTopic", "DevelopArticle", "OtherPage"};
+    out << kNames[kind] << '\t' << "topic=" << ParseTopicId(address, hosts.community) << '\t'
+        << "search-topic=" << ParseTopicId(address, hosts.fullSearch) << '\t'
+        << "article=" << ParseArticleId(address, hosts.develop) << '\n';
+    return kExitOk;
+}

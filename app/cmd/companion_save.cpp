@@ -1,0 +1,191 @@
+// save: queue every address, let the download worker fetch and import them
+// one at a time, and report each item as it completes.
+#include "companion.h"
+
+#include "app_core.h"
+#include "article_import.h"
+#include "console_ui.h"
+#include "download_worker.h"
+#include "edit_tree_model.h"
+#include "file_helpers.h"
+#include "import_common.h"
+#include "offline_tables.h"
+#include "page_import.h"
+#include "room_tree_setup.h"
+#include "topic_import.h"
+#include "url_classify.h"
+
+#include <condition_variable>
+#include <deque>
+#include <iostream>
+#include <mutex>
+
+namespace {
+
+const char* KindName(DownloadKind kind)
+{
+    switch (kind) {
+    case CommunityTopic:
+        return "topic";
+    case DevelopArticle:
+        return "article";
+    default:
+        return "page";
+    }
+}
+
+std::string JoinReports(const std::vector<std::string>& reports)
+{
+    std::string out;
+    for (const std::string& r : reports) {
+        if (!out.empty())
+            out += "; ";
+        for (char c : r)
+            out += (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    }
+    return out.empty() ? "not stored" : out;
+}
+
+// Runs the real importers, then checks what landed in the store so each
+// item's line says what a later open will find.
+class CSaveSession : public IDownloadImporter, public IDownloadUi
+{
+public:
+    CSaveSession(CMyZELKCore& core, CEditTreeModel& tree, CConsoleUi& ui, std::ostream& out)
+        : m_core(core), m_ui(ui), m_out(out),
+          m_importer(*core.Store(), core.Paths(), core.Config(), tree, ui)
+    {
+    }
+
+    void Expect(DownloadKind kind, const std::string& address)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pending.push_back({kind, address});
+    }
+
+    // Waits until every expected item has been reported.
+    void WaitAll()
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_done.wait(lock, [this] { return m_pending.empty(); });
+    }
+
+    int Failures() const { return m_failures; }
+
+    void ImportTopic(const std::string& path) override
+    {
+        m_importer.ImportTopicFile(path);
+        CTopicInfo info;
+        std::string line;
+        bool ok = LoadTopicFile(path, info) == 1;
+        if (ok) {
+            const long id = AtoiText(info.TopicId);
+            CCommunityTable row;
+            ok = m_core.Store()->GetRecordById(id, row) == 0;
+            line = std::string("topic\ttCommunity\t") + std::to_string(id) + "\t" +
+                   row.GetText(CCommunityTable::fTitle) + "\t" +
+                   m_core.Store()->CommunityDisplayPath(id);
+        }
+        Finish(ok, line);
+    }
+
+    void ImportArticle(const std::string& address, const std::string& path) override
+    {
+        m_importer.ImportArticleFile(address, path);
+        const int id = ParseArticleId(address, m_core.Config());
+        CDevelopTable row;
+        const bool ok = id > 0 && m_core.Store()->GetRecordById(id, row) == 0;
+        Finish(ok, std::string("article\ttDevelop\t") + std::to_string(id) + "\t" +
+                       row.GetText(CDevelopTable::fTitle) + "\t" +
+                       m_core.Store()->DevelopDisplayPath(id));
+    }
+
+    void ImportOtherPage(const std::string& address, const std::string& path) override
+    {
+        m_importer.ImportOtherPageFile(address, path);
+        COtherPageInfo info;
+        bool ok = ParseOtherPageFile(path, info) == 1;
+        CTopicTable row;
+        ok = ok && m_core.Store()->GetTopicByTitle(info.title.c_str(), row) == 0;
+        Finish(ok, "page\ttTopic\t" + info.title + "\t" + m_core.Store()->TopicDisplayPath(info.title));
+    }
+
+    void ShowNotice(const std::string& text) override
+    {
+        m_ui.ShowNotice(text);
+        Finish(false, "");
+    }
+
+    void ShowErrorBox(const std::string& text) override { m_ui.ShowErrorBox(text); }
+
+private:
+    struct Pending
+    {
+        DownloadKind kind;
+        std::string address;
+    };
+
+    void Finish(bool ok, const std::string& line)
+    {
+        const std::vector<std::string> reports = m_ui.TakeReports();
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_pending.empty())
+            return;
+        const Pending item = m_pending.front();
+        m_pending.pop_front();
+        // An importer that had to complain did not save what was asked.
+        if (ok && reports.empty()) {
+            m_out << line << std::endl;
+        } else {
+            ++m_failures;
+            m_out << "failed\t" << KindName(item.kind) << "\t" << item.address << "\t"
+                  << JoinReports(reports) << std::endl;
+        }
+        m_done.notify_all();
+    }
+
+    CMyZELKCore& m_core;
+    CConsoleUi& m_ui;
+    std::ostream& m_out;
+    CContentImporter m_importer;
+    std::mutex m_lock;
+    std::condition_variable m_done;
+    std::deque<Pending> m_pending;
+    int m_failures = 0;
+};
+
+} // namespace
+
+int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
+{
+    if (argc < 1) {
+        std::cerr << "MyZELKCmd save: give at least one address\n";
+        return kExitUsage;
+    }
+    CConsoleUi ui;
+    CEditTreeModel tree;
+    std::string error;
+    if (!OpenRoomTree(tree, core.Paths(), &error)) {
+        std::cerr << "MyZELKCmd: " << error << "\n";
+        return kExitStartup;
+    }
+
+    CSaveSession session(core, tree, ui, out);
+    CDownloadQueue queue(ClassifyHostsFromConfig(core.Config()));
+    CDownloadWorker worker(queue, session, session, core.Paths().m_szTempDir);
+    if (!worker.Start()) {
+        std::cerr << "MyZELKCmd: the download worker cannot be started\n";
+        return kExitStartup;
+    }
+    const CClassifyHosts hosts = ClassifyHostsFromConfig(core.Config());
+    for (int i = 0; i < argc; ++i) {
+        const std::string address = argv[i];
+        const DownloadKind kind = ClassifyDownload(address, hosts);
+        session.Expect(kind, address);
+        if (!queue.QueueDownload(kind, address))
+            session.ShowNotice(DownloadFailedNotice(address)); // completes it as failed
+    }
+    session.WaitAll();
+    worker.Stop();
+    return session.Failures() ? kExitItemFailed : kExitOk;
+}

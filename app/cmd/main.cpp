@@ -1,0 +1,3 @@
+#include "companion.h"
+
+int main(int argc, char** argv) { return RunCompanion(argc, argv); }

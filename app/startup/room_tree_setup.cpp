@@ -1,0 +1,16 @@
+#include "room_tree_setup.h"
+
+#include "app_paths.h"
+#include "edit_tree_model.h"
+
+bool OpenRoomTree(CEditTreeModel& tree, const CAppPaths& paths, std::string* error)
+{
+    tree.SetFolderImages(kRoomTreeFolderImage, kRoomTreeFolderImage);
+    tree.SetLeafImages(kRoomTreeLeafImage, kRoomTreeLeafImage);
+    if (!tree.SetPersistFile(paths.m_szOfflineTree) || !tree.LoadTree(paths.m_szOfflineTree)) {
+        if (error)
+            *error = std::string("缺少文件 : ") + paths.m_szOfflineTree;
+        return false;
+    }
+    return true;
+}

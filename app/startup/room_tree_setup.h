@@ -1,0 +1,15 @@
+// Opens the offline room tree the way its owner does: the folder and leaf
+// images of the room tree, then its file. Shared by the main window and the
+// command-line companion so both write the same OffLine.xml.
+#pragma once
+
+#include <string>
+
+class CEditTreeModel;
+struct CAppPaths;
+
+constexpr int kRoomTreeFolderImage = 0;
+constexpr int kRoomTreeLeafImage = 10;
+
+// False with `error` set to "缺少文件 : <path>" when the file cannot be read.
+bool OpenRoomTree(CEditTreeModel& tree, const CAppPaths& paths, std::string* error);
