@@ -45,6 +45,15 @@ CEditTreeItem* CEditTreeModel::GetNextSiblingItem(const CEditTreeItem* item) con
     return nullptr;
 }
 
+size_t CEditTreeModel::GetItemRow(const CEditTreeItem* item) const
+{
+    const auto& siblings = item->m_parent ? item->m_parent->m_children : m_topLevel;
+    for (size_t i = 0; i < siblings.size(); ++i)
+        if (siblings[i].get() == item)
+            return i;
+    return siblings.size();
+}
+
 std::vector<std::unique_ptr<CEditTreeItem>>& CEditTreeModel::SiblingsOf(CEditTreeItem* parent)
 {
     return parent ? parent->m_children : m_topLevel;
@@ -69,6 +78,8 @@ CEditTreeItem* CEditTreeModel::InsertItem(const std::string& text, int image, in
         if (found != siblings.end())
             position = found + 1;
     }
+    if (m_listener)
+        m_listener->OnItemAboutToBeInserted(parent, static_cast<size_t>(position - siblings.begin()));
     siblings.insert(position, std::move(item));
     if (m_listener)
         m_listener->OnItemInserted(raw);
@@ -353,8 +364,11 @@ std::unique_ptr<CEditTreeItem> CEditTreeModel::Detach(CEditTreeItem* item)
                               [item](const auto& sibling) { return sibling.get() == item; });
     if (found == siblings.end())
         return nullptr;
+    const size_t row = static_cast<size_t>(found - siblings.begin());
     std::unique_ptr<CEditTreeItem> owned = std::move(*found);
     siblings.erase(found);
+    if (m_listener)
+        m_listener->OnItemRemoved(item->m_parent, row);
     return owned;
 }
 

@@ -62,6 +62,8 @@ public:
     const std::vector<std::unique_ptr<CEditTreeItem>>& GetTopLevelItems() const { return m_topLevel; }
     CEditTreeItem* GetChildItem(const CEditTreeItem* item) const;
     CEditTreeItem* GetNextSiblingItem(const CEditTreeItem* item) const;
+    // Position among its parent's children (top-level items: among them).
+    size_t GetItemRow(const CEditTreeItem* item) const;
     CEditTreeItem* InsertItem(const std::string& text, int image, int selectedImage,
                               CEditTreeItem* parent = nullptr, CEditTreeItem* after = nullptr);
     void SetItemText(CEditTreeItem* item, const std::string& text);

@@ -55,14 +55,18 @@ public:
     virtual void OnEditTreeSelChanged(const EditTreeNode& /*node*/) {}
 };
 
+// The begin/end pairs match what item-model views need around a change.
+// Rows count among the parent's children (null parent: the top level).
 class IEditTreeModelListener
 {
 public:
     virtual ~IEditTreeModelListener() = default;
+    virtual void OnItemAboutToBeInserted(CEditTreeItem* /*parent*/, size_t /*row*/) {}
     virtual void OnItemInserted(CEditTreeItem* /*item*/) {}
     // Label, images or state changed.
     virtual void OnItemChanged(CEditTreeItem* /*item*/) {}
-    // Called before the item (already without children) goes away.
+    // Before the item (already without children) goes away, and after.
     virtual void OnItemRemoving(CEditTreeItem* /*item*/) {}
+    virtual void OnItemRemoved(CEditTreeItem* /*parent*/, size_t /*row*/) {}
     virtual void OnSelectionChanged(CEditTreeItem* /*item*/) {}
 };

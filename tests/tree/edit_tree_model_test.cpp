@@ -269,27 +269,61 @@ TEST_F(EditTreeModelTest, SelectionNotifiesOnlyForItemsWithRecords)
     EXPECT_EQ(notify.events, (std::vector<std::string>{"selected ZELK文档"}));
 }
 
+// Checks the begin/end pairs against the model's state, as an item-model
+// view would rely on them.
 class CountingListener : public IEditTreeModelListener
 {
 public:
-    void OnItemInserted(CEditTreeItem* item) override { log += "+" + item->GetText(); }
+    explicit CountingListener(const CEditTreeModel& model) : m_model(model) {}
+    void OnItemAboutToBeInserted(CEditTreeItem* parent, size_t row) override
+    {
+        m_pendingParent = parent;
+        m_pendingRow = row;
+        m_rowsBefore = Rows(parent);
+    }
+    void OnItemInserted(CEditTreeItem* item) override
+    {
+        EXPECT_EQ(item->GetParent(), m_pendingParent);
+        EXPECT_EQ(m_model.GetItemRow(item), m_pendingRow);
+        EXPECT_EQ(Rows(item->GetParent()), m_rowsBefore + 1);
+        log += "+" + item->GetText() + std::to_string(m_pendingRow);
+    }
     void OnItemRemoving(CEditTreeItem* item) override
     {
         EXPECT_TRUE(item->GetChildren().empty());
+        m_rowsBefore = Rows(item->GetParent());
+        m_pendingRow = m_model.GetItemRow(item);
         log += "-" + item->GetText();
+    }
+    void OnItemRemoved(CEditTreeItem* parent, size_t row) override
+    {
+        EXPECT_EQ(row, m_pendingRow);
+        EXPECT_EQ(Rows(parent), m_rowsBefore - 1);
     }
     void OnItemChanged(CEditTreeItem* item) override { log += "~" + item->GetText(); }
     std::string log;
+
+private:
+    size_t Rows(const CEditTreeItem* parent) const
+    {
+        return parent ? parent->GetChildren().size() : m_model.GetTopLevelItems().size();
+    }
+    const CEditTreeModel& m_model;
+    CEditTreeItem* m_pendingParent = nullptr;
+    size_t m_pendingRow = 0;
+    size_t m_rowsBefore = 0;
 };
 
 TEST_F(EditTreeModelTest, ViewListenerSeesStructureChanges)
 {
-    CountingListener listener;
+    CountingListener listener(model);
     model.SetListener(&listener);
     CEditTreeItem* a = model.AddChild(develop, "a");
     model.AddChild(a, "b");
-    model.DeleteSubtree(a);
-    EXPECT_EQ(listener.log, "+a~ZELK文档+b~a-b-a");
+    model.InsertItem("between", 0, 0, top, community);
+    model.MoveItem(a, nullptr);
+    model.DeleteSubtree(model.FindChildByText(top, "ZELK社区"));
+    EXPECT_EQ(listener.log, "+a0~ZELK文档+b0~a+between1+a1~a+b0~a~b-b-a-ZELK社区");
     model.SetListener(nullptr);
 }
 
