@@ -1,0 +1,223 @@
+// The companion as a script would use it: a copied installation, the sample
+// service on loopback, and the files the program leaves behind.
+#include "run_program.h"
+#include "sample_service_process.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string f; std::getline(in, f, '\t');)
+        fields.push_back(f);
+    return fields;
+}
+
+// A fresh copy of build/bin: the program's files, its data, an empty library.
+class Installation
+{
+public:
+    explicit Installation(const std::string& root) : m_root(root)
+    {
+        const fs::path bin = MYZELK_BIN_DIR;
+        for (const auto& entry : fs::directory_iterator(bin)) {
+            const std::string name = entry.path().filename().string();
+            if (name == "MyZELKCmd" || name.rfind("libLQADO.so", 0) == 0)
+                fs::copy(entry.path(), m_root / name, fs::copy_options::copy_symlinks);
+        }
+        // Shipped data and a new database, not what earlier runs left in bin/.
+        fs::copy(MYZELK_SHIPPED_RESOURCES, m_root / "Resource", fs::copy_options::recursive);
+        const ProgramResult created =
+            RunProgram((bin / "MyZELK-initdb").string(),
+                       {MYZELK_SCHEMA, (m_root / "DataBase/MyZELK.mdb").string()});
+        if (created.exitCode != 0)
+            throw std::runtime_error("MyZELK-initdb failed: " + created.err);
+    }
+    fs::path Root() const { return m_root; }
+    std::string Program() const { return (m_root / "MyZELKCmd").string(); }
+
+private:
+    fs::path m_root;
+};
+
+long CountRows(const fs::path& db, const char* table)
+{
+    sqlite3* handle = nullptr;
+    long count = -1;
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        const std::string sql = std::string("SELECT COUNT(*) FROM ") + table;
+        if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            count = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(handle);
+    return count;
+}
+
+} // namespace
+
+class CompanionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(service.Running()); }
+
+    ProgramResult Run(const std::vector<std::string>& args)
+    {
+        const std::string host = "127.0.0.1:" + std::to_string(service.Port());
+        // debug.txt lands in the working folder, as for the program.
+        return RunProgram(install.Program(), args,
+                          {"MYZELK_HOSTS=community=" + host + ",develop=" + host + ",search=" + host},
+                          scratch.Path());
+    }
+    fs::path Db() const { return install.Root() / "DataBase/MyZELK.mdb"; }
+    std::string Tree() const { return ReadFileBytes((install.Root() / "Resource/RoomList/OffLine.xml").string()); }
+
+    SampleServiceProcess service;
+    ScratchDir scratch;
+    ScratchDir installDir;
+    Installation install{installDir.Path()};
+};
+
+TEST_F(CompanionTest, SavesTopicArticleAndPageInArrivalOrder)
+{
+    const ProgramResult r = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
+                                 service.Url("/article/2006/123.shtm"),
+                                 service.Url("/static/pages/utf8-bom.html"),
+                                 service.Url("/Expert/topic/12/5001.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    const auto topic = Fields(lines[0]);
+    ASSERT_EQ(topic.size(), 5u);
+    EXPECT_EQ(topic[0], "topic");
+    EXPECT_EQ(topic[1], "tCommunity");
+    EXPECT_EQ(topic[2], "4711");
+    EXPECT_EQ(topic[4], (install.Root() / "Temp/Community_OffLineData_4711.xml").string());
+    EXPECT_EQ(Fields(lines[1])[0], "article");
+    EXPECT_EQ(Fields(lines[1])[2], "123");
+    EXPECT_EQ(Fields(lines[2])[0], "page");
+    EXPECT_EQ(Fields(lines[3])[2], "5001");
+
+    EXPECT_EQ(CountRows(Db(), "tCommunity"), 2);
+    EXPECT_EQ(CountRows(Db(), "tDevelop"), 1);
+    EXPECT_EQ(CountRows(Db(), "tTopic"), 1);
+    for (const auto& line : lines)
+        EXPECT_TRUE(fs::exists(Fields(line).back())) << line;
+
+    // The display copy of a topic points at the program's own skin.
+    const std::string copy = ReadFileBytes(topic[4]);
+    EXPECT_NE(copy.find("../Resource/Skins/style1.xsl"), std::string::npos);
+
+    const std::string tree = Tree();
+    EXPECT_NE(tree.find("ID=\"7\""), std::string::npos) << tree;
+    EXPECT_NE(tree.find("ID=\"12\""), std::string::npos);
+    EXPECT_NE(tree.find("ID=\"10023\""), std::string::npos);
+    EXPECT_NE(tree.find("其他文章"), std::string::npos);
+}
+
+TEST_F(CompanionTest, SavingAgainAddsNoRowAndNoNode)
+{
+    ASSERT_EQ(Run({"save", service.Url("/Expert/TopicView1.asp?id=4711")}).exitCode, 0);
+    const std::string tree = Tree();
+    const ProgramResult again = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
+                                     service.Url("/Expert/TopicView1.asp?id=4712")});
+    EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+    EXPECT_EQ(CountRows(Db(), "tCommunity"), 2);
+    // 4712 lives in the same room as 4711: the tree file is unchanged.
+    EXPECT_EQ(Tree(), tree);
+}
+
+TEST_F(CompanionTest, FailedFetchesAreReportedAndStoreNothing)
+{
+    const ProgramResult r =
+        Run({"save", service.Url("/Expert/TopicView1.asp?id=9999"),
+             "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/page.html",
+             service.Url("/static/pages/gb2312.html")});
+    EXPECT_EQ(r.exitCode, 1);
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(Fields(lines[0])[0], "failed");
+    EXPECT_NE(lines[0].find("无法下载"), std::string::npos);
+    EXPECT_EQ(Fields(lines[1])[0], "failed");
+    EXPECT_EQ(Fields(lines[2])[0], "page");
+    EXPECT_EQ(CountRows(Db(), "tCommunity"), 0);
+    EXPECT_EQ(CountRows(Db(), "tTopic"), 1);
+}
+
+TEST_F(CompanionTest, ListSearchAndExtractReadTheLibrary)
+{
+    ASSERT_EQ(Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
+                   service.Url("/article/2006/123.shtm")})
+                  .exitCode,
+              0);
+    const ProgramResult room = Run({"list", "community", "7"});
+    ASSERT_EQ(room.exitCode, 0);
+    EXPECT_EQ(Fields(Lines(room.out).at(0)).at(0), "4711");
+    EXPECT_EQ(Run({"list", "community", "8"}).exitCode, 1);
+    EXPECT_EQ(Lines(Run({"list", "develop"}).out).size(), 1u);
+
+    const ProgramResult found = Run({"search", "develop", "SQLite"});
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(Run({"search", "develop", "x' OR '1'='1"}).exitCode, 1);
+
+    // Extract re-creates a deleted display copy from the database, with the
+    // stored trailing zero byte.
+    const std::string path = (install.Root() / "Temp/Community_OffLineData_4711.xml").string();
+    const std::string original = ReadFileBytes(path);
+    fs::remove(path);
+    const ProgramResult extracted = Run({"extract", "community", "4711"});
+    ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
+    EXPECT_EQ(Lines(extracted.out).at(0), path);
+    const std::string again = ReadFileBytes(path);
+    ASSERT_EQ(again.size(), original.size() + 1);
+    EXPECT_EQ(again.back(), '\0');
+    EXPECT_EQ(Run({"extract", "community", "1234"}).exitCode, 1);
+
+    const ProgramResult tree = Run({"tree"});
+    EXPECT_NE(tree.out.find("Database [10023]"), std::string::npos) << tree.out;
+}
+
+TEST_F(CompanionTest, ClassifyAndUsageErrors)
+{
+    const ProgramResult r = Run({"classify", service.Url("/Expert/topic/4/4711.xml")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Fields(Lines(r.out).at(0)).at(0), "CommunityTopic");
+    EXPECT_EQ(Run({}).exitCode, 2);
+    EXPECT_EQ(Run({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(Run({"list", "nowhere"}).exitCode, 2);
+    EXPECT_EQ(Run({"extract", "community", "abc"}).exitCode, 2);
+    EXPECT_EQ(Run({"--help"}).exitCode, 0);
+}
+
+TEST_F(CompanionTest, BrokenInstallationsExitWithThree)
+{
+    fs::remove(install.Root() / "Resource/RoomList/OffLine.xml");
+    const ProgramResult noTree = Run({"tree"});
+    EXPECT_EQ(noTree.exitCode, 3);
+    EXPECT_NE(noTree.err.find("缺少文件 : "), std::string::npos);
+    fs::remove(Db());
+    const ProgramResult noDb = Run({"list", "topic"});
+    EXPECT_EQ(noDb.exitCode, 3);
+    EXPECT_NE(noDb.err.find("初始化数据库失败!"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Db())) << "the database must never be created by the program";
+}
