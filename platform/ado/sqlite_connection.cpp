@@ -130,17 +130,9 @@ void SqliteConnection::FinalizeCache()
 sqlite3_stmt* SqliteConnection::TryAcquire(const std::string& sql, int* rc)
 {
     sqlite3* db = Handle();
-    for (size_t i = 0; i < m_cache.size(); ++i)
-    {
-        if (m_cache[i].sql == sql)
-        {
-            sqlite3_stmt* stmt = m_cache[i].stmt;
-            m_cache[i] = std::move(m_cache.back());
-            m_cache.pop_back();
-            *rc = SQLITE_OK;
-            return stmt;
-        }
-    }
+    *rc = SQLITE_OK;
+    if (sqlite3_stmt* cached = TakeCached(sql))
+        return cached;
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     *rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()) + 1,
@@ -264,54 +256,80 @@ void SqliteConnection::RollbackTrans()
     --m_level;
 }
 
+sqlite3_stmt* SqliteConnection::TakeCached(const std::string& sql)
+{
+    for (size_t i = 0; i < m_cache.size(); ++i)
+    {
+        if (m_cache[i].sql == sql)
+        {
+            sqlite3_stmt* stmt = m_cache[i].stmt;
+            m_cache[i] = std::move(m_cache.back());
+            m_cache.pop_back();
+            return stmt;
+        }
+    }
+    return nullptr;
+}
+
+bool SqliteConnection::IsCached(const std::string& sql) const
+{
+    for (const auto& entry : m_cache)
+        if (entry.sql == sql)
+            return true;
+    return false;
+}
+
 _RecordsetPtr SqliteConnection::Execute(const _bstr_t& commandText, _variant_t* recordsAffected,
                                         long)
 {
     sqlite3* db = Handle();
-    std::string text = commandText.Utf8();
+    const std::string text = commandText.Utf8();
     long changes = 0;
-    const char* rest = text.c_str();
-    bool single = true;
-    while (*rest)
+    if (IsCached(text))
     {
-        sqlite3_stmt* stmt = nullptr;
-        const char* tail = nullptr;
-        int rc = sqlite3_prepare_v2(db, rest, -1, &stmt, &tail);
-        if (rc != SQLITE_OK)
+        Run(text);
+        changes = sqlite3_changes(db);
+    }
+    else
+    {
+        // A script runs statement by statement; a text that is one statement
+        // alone is kept for the next time.
+        const char* rest = text.c_str();
+        while (*rest)
         {
-            sqlite3_finalize(stmt);
-            RaiseEngineError(db, rc);
-        }
-        if (!stmt)
-        { // blanks or comments
-            rest = tail;
-            continue;
-        }
-        if (single && rest == text.c_str())
-        {
-            // One statement alone: run it through the cache.
-            std::string remainder(tail);
-            if (remainder.find_first_not_of(" \t\r\n;") == std::string::npos)
+            sqlite3_stmt* stmt = nullptr;
+            const char* tail = nullptr;
+            int rc = sqlite3_prepare_v2(db, rest, -1, &stmt, &tail);
+            if (rc != SQLITE_OK)
             {
                 sqlite3_finalize(stmt);
-                Run(text);
-                changes = sqlite3_changes(db);
+                RaiseEngineError(db, rc);
+            }
+            if (!stmt) // blanks or comments
+            {
+                rest = tail;
+                continue;
+            }
+            bool whole = rest == text.c_str() && std::string_view(tail).find_first_not_of(
+                                                     " \t\r\n;") == std::string_view::npos;
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+            {
+            }
+            if (rc != SQLITE_DONE)
+            {
+                std::string message = sqlite3_errmsg(db);
+                sqlite3_finalize(stmt);
+                throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, message);
+            }
+            changes += sqlite3_changes(db);
+            if (whole)
+            {
+                GiveBack(text, stmt, m_generation);
                 break;
             }
-        }
-        single = false;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        {
-        }
-        if (rc != SQLITE_DONE)
-        {
-            std::string message = sqlite3_errmsg(db);
             sqlite3_finalize(stmt);
-            throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, message);
+            rest = tail;
         }
-        changes += sqlite3_changes(db);
-        sqlite3_finalize(stmt);
-        rest = tail;
     }
     if (recordsAffected)
         *recordsAffected = _variant_t(static_cast<std::int32_t>(changes));

@@ -55,6 +55,9 @@ private:
         sqlite3_stmt* stmt;
         std::uint64_t lastUse;
     };
+    // A cached statement for exactly this text, taken out of the cache.
+    sqlite3_stmt* TakeCached(const std::string& sql);
+    bool IsCached(const std::string& sql) const;
     void SyncTransactionLevel();
     void FinalizeCache();
 

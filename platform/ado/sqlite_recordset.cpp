@@ -151,7 +151,7 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
 {
     if (m_open)
         throw _com_error(ADO_E_OBJECTOPEN, "Operation is not allowed when the object is open.");
-    sqlite3* db = connection->Handle();
+    connection->Handle(); // raises when the connection is closed
     std::string withRowid = updatable ? WithRowid(sql) : std::string();
     sqlite3_stmt* stmt = nullptr;
     int offset = 0;
@@ -212,7 +212,6 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
             table = rowidTable;
     }
     m_table = singleTable ? table : std::string();
-    (void)db;
 
     m_fieldObjects.clear();
     for (long i = 0; i < static_cast<long>(m_columns.size()); ++i)

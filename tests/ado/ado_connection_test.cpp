@@ -189,3 +189,25 @@ TEST(ObjectCreation, injectedFailure_givesNullAndOutOfMemory)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(StatementReuse, repeatedTextsKeepWorkingAcrossSchemaChanges)
+{
+    TestDatabase db;
+    db.Run("CREATE TABLE t (a INTEGER)");
+    _Connection* raw = nullptr;
+    ASSERT_EQ(CreateConnectionObject(&raw), S_OK);
+    _ConnectionPtr c(raw, false);
+    c->Open(_bstr_t(("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db.File()).c_str()),
+            _bstr_t(""), _bstr_t(""), 0);
+    for (int i = 0; i < 3; ++i)
+        c->Execute(_bstr_t("INSERT INTO t (a) VALUES (1)"), nullptr, adCmdText);
+    c->Execute(_bstr_t("ALTER TABLE t ADD COLUMN b TEXT DEFAULT 'x'"), nullptr, adCmdText);
+    c->Execute(_bstr_t("INSERT INTO t (a) VALUES (1)"), nullptr, adCmdText);
+    c->Execute(_bstr_t("INSERT INTO t (a, b) VALUES (2, 'y')"), nullptr, adCmdText);
+    EXPECT_EQ(db.Query("SELECT count(*) || group_concat(b, '') FROM t"), "5xxxxy");
+}
+
+} // namespace
