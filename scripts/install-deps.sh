@@ -14,7 +14,7 @@ PACKAGES=(
   qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth
   # peers and tools used by the tests: XSL skin check, MHTML check,
   # sample service, real SMTP servers
-  xsltproc chromium python3 python3-aiosmtpd
+  xsltproc chromium fonts-wqy-microhei python3 python3-aiosmtpd
   postfix sasl2-bin libsasl2-modules
 )
 
