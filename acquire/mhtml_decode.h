@@ -1,6 +1,6 @@
-// Reading the main HTML part of a web archive (MIME multipart/related, as
-// archivers write MHT files). Archivers keep text parts quoted-printable or
-// base64, so marker searches must run on the decoded part, not on the file.
+// The page an importer reads out of a web archive (MIME multipart/related,
+// as archivers write MHT files). Archivers keep text parts quoted-printable
+// or base64, so marker searches must run on the decoded part, not on the file.
 #pragma once
 
 #include <string>
@@ -19,9 +19,3 @@ struct CArchiveMainPart
 // first part. Input that is not a MIME message
 // (a plain HTML file) comes back unchanged with isArchive false.
 CArchiveMainPart DecodeArchiveMainPart(std::string_view archive);
-
-// Soft line breaks ("=" at a line end) are removed, "=XX" becomes the byte;
-// a "=" that starts no valid escape is kept.
-std::string DecodeArchiveQuotedPrintable(std::string_view text);
-// Characters outside the base64 alphabet are skipped; decoding stops at "=".
-std::string DecodeArchiveBase64(std::string_view text);

@@ -3,42 +3,91 @@
 #include "mime_codec.h"
 #include "text.h"
 
+#include <algorithm>
 #include <map>
 
 namespace
 {
 using Headers = std::map<std::string, std::string>; // lower-case name -> value
 
-// Reads header lines from `pos` up to the blank line, unfolding continuations.
-Headers ReadHeaders(std::string_view text, size_t& pos)
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                             text.back() == '\n'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// One line without its line end (CR LF or LF); `pos` moves past the line end.
+std::string_view NextLine(std::string_view text, size_t& pos)
+{
+    const size_t start = pos;
+    const size_t lf = text.find('\n', pos);
+    size_t end = lf == std::string_view::npos ? text.size() : lf;
+    pos = lf == std::string_view::npos ? text.size() : lf + 1;
+    if (end > start && text[end - 1] == '\r')
+        --end;
+    return text.substr(start, end - start);
+}
+
+bool IsHeaderLine(std::string_view line)
+{
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return false;
+    for (size_t i = 0; i < colon; ++i)
+    {
+        const char c = line[i];
+        const bool token = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (!token)
+            return false;
+    }
+    return true;
+}
+
+// Header lines from `pos` up to the blank line, continuations unfolded.
+// nullopt when the text opens with neither a header line nor the blank
+// line of an empty header block. Stray lines are skipped; of a repeated
+// header the first counts.
+std::optional<Headers> ReadHeaders(std::string_view text, size_t& pos)
 {
     Headers headers;
-    std::string lastName;
+    size_t afterFirst = pos;
+    const std::string_view first = NextLine(text, afterFirst);
+    if (first.empty() && afterFirst > pos)
+    {
+        pos = afterFirst;
+        return headers;
+    }
+    if (!IsHeaderLine(first))
+        return std::nullopt;
+    std::string* last = nullptr;
     while (pos < text.size())
     {
-        size_t eol = text.find('\n', pos);
-        if (eol == std::string_view::npos)
-            eol = text.size();
-        std::string_view line = text.substr(pos, eol - pos);
-        pos = eol < text.size() ? eol + 1 : eol;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        const std::string_view line = NextLine(text, pos);
         if (line.empty())
             break;
-        if ((line.front() == ' ' || line.front() == '\t') && !lastName.empty())
+        if (line.front() == ' ' || line.front() == '\t')
         {
-            headers[lastName] += " ";
-            size_t k = line.find_first_not_of(" \t");
-            headers[lastName] += std::string(line.substr(k == std::string_view::npos ? line.size() : k));
+            if (last)
+            {
+                if (!last->empty())
+                    *last += ' ';
+                *last += TrimBlanks(line);
+            }
             continue;
         }
-        size_t colon = line.find(':');
-        if (colon == std::string_view::npos)
+        last = nullptr;
+        if (!IsHeaderLine(line))
             continue;
-        lastName = ToLowerAscii(line.substr(0, colon));
-        std::string_view value = line.substr(colon + 1);
-        size_t k = value.find_first_not_of(" \t");
-        headers[lastName] = std::string(k == std::string_view::npos ? std::string_view{} : value.substr(k));
+        const size_t colon = line.find(':');
+        auto [it, inserted] = headers.try_emplace(ToLowerAscii(line.substr(0, colon)),
+                                                  TrimBlanks(line.substr(colon + 1)));
+        if (inserted)
+            last = &it->second;
     }
     return headers;
 }
@@ -48,47 +97,112 @@ std::string Get(const Headers& h, const char* name)
     auto it = h.find(name);
     return it == h.end() ? std::string{} : it->second;
 }
+
+// Texts of the parts between "--boundary" lines, without the line break
+// that belongs to each delimiter. A delimiter line holds nothing after the
+// boundary but blanks (or "--" when closing), so a longer boundary that
+// merely starts alike does not split.
+std::vector<std::string_view> SplitParts(std::string_view body, const std::string& boundary)
+{
+    std::vector<std::string_view> parts;
+    const std::string delimiter = "--" + boundary;
+    size_t pos = 0;
+    std::optional<size_t> partStart;
+    while (pos < body.size())
+    {
+        const size_t lineStart = pos;
+        const std::string_view line = NextLine(body, pos);
+        if (!line.starts_with(delimiter))
+            continue;
+        const std::string_view rest = TrimBlanks(line.substr(delimiter.size()));
+        const bool closing = rest.starts_with("--");
+        if (!rest.empty() && !closing)
+            continue;
+        if (partStart)
+        {
+            size_t end = lineStart;
+            if (end > *partStart && body[end - 1] == '\n')
+                --end;
+            if (end > *partStart && body[end - 1] == '\r')
+                --end;
+            parts.push_back(body.substr(*partStart, end - *partStart));
+        }
+        if (closing)
+            return parts;
+        partStart = pos;
+    }
+    if (partStart && *partStart < body.size())
+        parts.push_back(body.substr(*partStart)); // archive cut short: keep what is there
+    return parts;
+}
+
+std::optional<MhtmlPart> ReadPart(const Headers& headers, std::string_view body,
+                                  MhtmlDecoding decoding)
+{
+    MhtmlPart part;
+    part.location = Get(headers, "content-location");
+    part.contentType = Get(headers, "content-type");
+    part.contentId = Get(headers, "content-id");
+    part.transferEncoding = ToLowerAscii(Get(headers, "content-transfer-encoding"));
+    if (part.transferEncoding == "quoted-printable")
+        part.bytes = DecodeQuotedPrintable(body);
+    else if (part.transferEncoding == "base64")
+    {
+        auto decoded = DecodeBase64(body);
+        if (decoded)
+            part.bytes = std::move(*decoded);
+        else if (decoding == MhtmlDecoding::Lenient)
+            part.bytes = DecodeBase64Lenient(body);
+        else
+            return std::nullopt;
+    }
+    else
+        part.bytes = std::string(body);
+    return part;
+}
 } // namespace
 
 std::string HeaderParameter(std::string_view value, std::string_view name)
 {
     size_t pos = value.find(';');
-    while (pos != std::string_view::npos)
+    while (pos != std::string_view::npos && pos < value.size())
     {
-        size_t start = pos + 1;
-        // A quoted value may itself hold ';'.
-        size_t i = start;
-        bool inQuote = false;
-        for (; i < value.size(); ++i)
+        ++pos;
+        const size_t keyEnd = value.find_first_of("=;", pos);
+        if (keyEnd == std::string_view::npos)
+            return {};
+        if (value[keyEnd] == ';')
         {
-            if (value[i] == '"')
-                inQuote = !inQuote;
-            else if (value[i] == ';' && !inQuote)
-                break;
+            pos = keyEnd; // a parameter without a value
+            continue;
         }
-        std::string_view param = value.substr(start, i - start);
-        size_t eq = param.find('=');
-        if (eq != std::string_view::npos)
+        // Raw header text may still hold the line breaks of folding.
+        std::string_view key = value.substr(pos, keyEnd - pos);
+        key.remove_prefix(std::min(key.find_first_not_of(" \t\r\n"), key.size()));
+        key = TrimBlanks(key);
+        size_t cursor = keyEnd + 1;
+        while (cursor < value.size() && (value[cursor] == ' ' || value[cursor] == '\t'))
+            ++cursor;
+        std::string parsed;
+        if (cursor < value.size() && value[cursor] == '"')
         {
-            std::string_view key = param.substr(0, eq);
-            while (!key.empty() && (key.front() == ' ' || key.front() == '\t' || key.front() == '\r' ||
-                                    key.front() == '\n'))
-                key.remove_prefix(1);
-            while (!key.empty() && (key.back() == ' ' || key.back() == '\t'))
-                key.remove_suffix(1);
-            if (EqualsIgnoreCaseAscii(key, name))
+            // A quoted value may hold ';' and backslash-quoted characters.
+            for (++cursor; cursor < value.size() && value[cursor] != '"'; ++cursor)
             {
-                std::string_view v = param.substr(eq + 1);
-                while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
-                    v.remove_prefix(1);
-                while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
-                    v.remove_suffix(1);
-                if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
-                    v = v.substr(1, v.size() - 2);
-                return std::string(v);
+                if (value[cursor] == '\\' && cursor + 1 < value.size())
+                    ++cursor;
+                parsed += value[cursor];
             }
+            pos = value.find(';', cursor);
         }
-        pos = i < value.size() ? i : std::string_view::npos;
+        else
+        {
+            pos = value.find(';', cursor);
+            parsed = std::string(TrimBlanks(
+                value.substr(cursor, pos == std::string_view::npos ? pos : pos - cursor)));
+        }
+        if (EqualsIgnoreCaseAscii(key, name))
+            return parsed;
     }
     return {};
 }
@@ -101,66 +215,41 @@ const MhtmlPart* MhtmlArchive::MainPart() const
     return parts.empty() ? nullptr : &parts.front();
 }
 
-std::optional<MhtmlArchive> ParseMhtml(std::string_view text)
+std::optional<MhtmlArchive> ParseMhtml(std::string_view text, MhtmlDecoding decoding)
 {
     size_t pos = 0;
-    Headers top = ReadHeaders(text, pos);
+    const std::optional<Headers> headers = ReadHeaders(text, pos);
+    if (!headers)
+        return std::nullopt;
+    const Headers& top = *headers;
     MhtmlArchive archive;
     archive.contentType = Get(top, "content-type");
     archive.snapshotLocation = Get(top, "snapshot-content-location");
-    if (!ToLowerAscii(archive.contentType).starts_with("multipart/"))
+    if (archive.contentType.empty())
         return std::nullopt;
-    std::string boundary = HeaderParameter(archive.contentType, "boundary");
+    if (!ToLowerAscii(archive.contentType).starts_with("multipart/"))
+    {
+        // A single-part message: the page without resources.
+        std::optional<MhtmlPart> part = ReadPart(top, text.substr(pos), decoding);
+        if (!part)
+            return std::nullopt;
+        archive.parts.push_back(std::move(*part));
+        return archive;
+    }
+    const std::string boundary = HeaderParameter(archive.contentType, "boundary");
     if (boundary.empty())
         return std::nullopt;
-    const std::string delimiter = "--" + boundary;
-
-    // Delimiters stand at the start of a line.
-    auto findDelimiter = [&](size_t from) -> size_t {
-        for (size_t at = text.find(delimiter, from); at != std::string_view::npos;
-             at = text.find(delimiter, at + 1))
-            if (at == 0 || text[at - 1] == '\n')
-                return at;
-        return std::string_view::npos;
-    };
-    size_t at = findDelimiter(pos);
-    while (at != std::string_view::npos)
+    for (const std::string_view partText : SplitParts(text.substr(pos), boundary))
     {
-        size_t after = at + delimiter.size();
-        if (text.substr(after, 2) == "--")
-            break; // closing delimiter
-        size_t eol = text.find('\n', after);
-        if (eol == std::string_view::npos)
-            break;
-        size_t partStart = eol + 1;
-        Headers headers = ReadHeaders(text, partStart);
-        size_t next = findDelimiter(partStart);
-        size_t bodyEnd = next == std::string_view::npos ? text.size() : next;
-        // The line break before a delimiter belongs to the delimiter.
-        if (bodyEnd > partStart && text[bodyEnd - 1] == '\n')
-        {
-            --bodyEnd;
-            if (bodyEnd > partStart && text[bodyEnd - 1] == '\r')
-                --bodyEnd;
-        }
-        std::string_view body = text.substr(partStart, bodyEnd > partStart ? bodyEnd - partStart : 0);
-        MhtmlPart part;
-        part.location = Get(headers, "content-location");
-        part.contentType = Get(headers, "content-type");
-        part.transferEncoding = ToLowerAscii(Get(headers, "content-transfer-encoding"));
-        if (part.transferEncoding == "quoted-printable")
-            part.bytes = DecodeQuotedPrintable(body);
-        else if (part.transferEncoding == "base64")
-        {
-            auto decoded = DecodeBase64(body);
-            if (!decoded)
-                return std::nullopt;
-            part.bytes = std::move(*decoded);
-        }
-        else
-            part.bytes = std::string(body);
-        archive.parts.push_back(std::move(part));
-        at = next;
+        size_t bodyStart = 0;
+        const std::optional<Headers> partHeaders = ReadHeaders(partText, bodyStart);
+        if (!partHeaders)
+            continue; // not a part but damage, such as an archive cut inside a header
+        std::optional<MhtmlPart> part =
+            ReadPart(*partHeaders, partText.substr(bodyStart), decoding);
+        if (!part)
+            return std::nullopt;
+        archive.parts.push_back(std::move(*part));
     }
     return archive;
 }

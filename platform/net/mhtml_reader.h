@@ -1,7 +1,9 @@
 // Reads a multipart/related archive back into its parts, with each body
 // decoded (quoted-printable, base64, or as it stands for 7bit/8bit/binary).
 // Importers use it to search a saved page's own text rather than its
-// encoded form.
+// encoded form, so it reads what other archivers write too: LF-only line
+// ends, folded headers, transport padding after delimiters, a missing
+// closing delimiter, and a single-part message holding the page alone.
 #pragma once
 
 #include "mhtml_part.h"
@@ -21,9 +23,21 @@ struct MhtmlArchive
     const MhtmlPart* MainPart() const;
 };
 
-// nullopt when the text is not multipart with a boundary, or a base64 body
-// does not decode.
-std::optional<MhtmlArchive> ParseMhtml(std::string_view text);
+// What a base64 body with bytes outside the alphabet does: Strict refuses
+// the archive (checking one we wrote), Lenient skips those bytes and stops
+// at the first '=' (importing whatever a user saved).
+enum class MhtmlDecoding
+{
+    Strict,
+    Lenient
+};
 
-// Value of one parameter of a header value (charset, boundary ...), quotes removed.
+// nullopt when the text does not open with MIME headers naming a
+// Content-Type, is multipart without a boundary, or (Strict) a base64 body
+// does not decode.
+std::optional<MhtmlArchive> ParseMhtml(std::string_view text,
+                                       MhtmlDecoding decoding = MhtmlDecoding::Strict);
+
+// Value of one parameter of a header value (charset, boundary ...), quotes
+// and quoting backslashes removed.
 std::string HeaderParameter(std::string_view value, std::string_view name);

@@ -186,3 +186,17 @@ std::optional<std::string> DecodeBase64(std::string_view text)
     }
     return out;
 }
+
+std::string DecodeBase64Lenient(std::string_view text)
+{
+    std::string clean;
+    clean.reserve(text.size());
+    for (unsigned char c : text)
+    {
+        if (c == '=')
+            break;
+        if (Base64Value(c) >= 0)
+            clean += static_cast<char>(c);
+    }
+    return DecodeBase64(clean).value_or(std::string()); // only the alphabet is left: cannot fail
+}

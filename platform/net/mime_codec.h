@@ -15,3 +15,6 @@ std::string DecodeQuotedPrintable(std::string_view text);
 std::string EncodeBase64Lines(std::string_view bytes);
 // Skips line breaks and other whitespace; nullopt on any other stray byte.
 std::optional<std::string> DecodeBase64(std::string_view text);
+// For damaged archives: skips every byte outside the alphabet and stops at
+// the first '='.
+std::string DecodeBase64Lenient(std::string_view text);

@@ -5,30 +5,6 @@
 namespace
 {
 
-TEST(QuotedPrintable, DecodesEscapesAndSoftBreaks)
-{
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("a=3Db"), "a=b");
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("long=\r\nline"), "longline");
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("long=\nline"), "longline");
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("=E4=B8=AD=e6=96=87"), "\xE4\xB8\xAD\xE6\x96\x87");
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("keep\r\nhard breaks"), "keep\r\nhard breaks");
-}
-
-TEST(QuotedPrintable, KeepsAnEqualsSignThatStartsNoEscape)
-{
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("x=ZZ"), "x=ZZ");
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("end="), "end=");
-    EXPECT_EQ(DecodeArchiveQuotedPrintable("end=4"), "end=4");
-}
-
-TEST(Base64, DecodesAcrossLineBreaks)
-{
-    EXPECT_EQ(DecodeArchiveBase64("aGVs\r\nbG8="), "hello");
-    EXPECT_EQ(DecodeArchiveBase64("aGVsbG8gd29ybGQ="), "hello world");
-    EXPECT_EQ(DecodeArchiveBase64("YQ=="), "a");
-    EXPECT_EQ(DecodeArchiveBase64(""), "");
-}
-
 const char kArchive[] =
     "From: <Saved by an archiver>\r\n"
     "Subject: Sample\r\n"

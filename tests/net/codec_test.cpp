@@ -77,11 +77,14 @@ TEST(QuotedPrintable, CrLfBecomesAHardBreakAndEqualsIsEscaped)
     EXPECT_EQ(EncodeQuotedPrintable("a=b\r\nc"), "a=3Db\r\nc");
     EXPECT_EQ(EncodeQuotedPrintable("x \r\n"), "x=20\r\n");
     EXPECT_EQ(DecodeQuotedPrintable("soft=\r\nbreak=3d=41"), "softbreak=A");
+    EXPECT_EQ(DecodeQuotedPrintable("lf=\nonly"), "lfonly");
+    EXPECT_EQ(DecodeQuotedPrintable("keep\r\nhard\nbreaks"), "keep\r\nhard\nbreaks");
 }
 
 TEST(QuotedPrintable, MalformedEscapesAreKept)
 {
     EXPECT_EQ(DecodeQuotedPrintable("100=%  =G1 end="), "100=%  =G1 end");
+    EXPECT_EQ(DecodeQuotedPrintable("x=ZZ cut=4"), "x=ZZ cut=4");
 }
 
 TEST(Base64, KnownVectors)
@@ -115,4 +118,12 @@ TEST(Base64, RejectsStrayCharacters)
     EXPECT_FALSE(DecodeBase64("Zm9v!").has_value());
     EXPECT_FALSE(DecodeBase64("Zg==Zg").has_value());
     EXPECT_TRUE(DecodeBase64("Zm9v\r\nYmFy").has_value());
+}
+
+TEST(Base64, LenientDecodingSkipsStrayBytesAndStopsAtPadding)
+{
+    EXPECT_EQ(DecodeBase64Lenient("Zm9v!Ym*Fy"), "foobar");
+    EXPECT_EQ(DecodeBase64Lenient("Zg==Zm9v"), "f");
+    EXPECT_EQ(DecodeBase64Lenient("aGVs\r\n bG8="), "hello");
+    EXPECT_EQ(DecodeBase64Lenient("!!!"), "");
 }

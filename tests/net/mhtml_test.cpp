@@ -144,6 +144,52 @@ TEST(MhtmlReader, ReadsForeignArchivesWithLfLinesAndFoldedHeaders)
     EXPECT_EQ(parsed->MainPart()->location, "http://h.example/");
 }
 
+TEST(MhtmlReader, DelimiterLinesHoldOnlyTheBoundaryAndACutArchiveKeepsItsLastPart)
+{
+    auto parsed = ParseMhtml("Content-Type: multipart/related; boundary=\"b\"\r\n\r\n"
+                             "--b \t\r\nContent-Type: text/html\r\n\r\none\r\n--bx is text\r\ntwo\r\n"
+                             "--b\r\nContent-Type: text/plain\r\nContent-ID: <c@x>\r\n\r\ncut off");
+    ASSERT_TRUE(parsed.has_value());
+    ASSERT_EQ(parsed->parts.size(), 2u);
+    EXPECT_EQ(parsed->parts[0].bytes, "one\r\n--bx is text\r\ntwo");
+    EXPECT_EQ(parsed->parts[1].bytes, "cut off");
+    EXPECT_EQ(parsed->parts[1].contentId, "<c@x>");
+}
+
+TEST(MhtmlReader, SinglePartMessageIsThePageAlone)
+{
+    auto parsed = ParseMhtml("MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n"
+                             "Content-Transfer-Encoding: quoted-printable\r\n\r\n<b>=E4=B8=AD</b>");
+    ASSERT_TRUE(parsed.has_value());
+    ASSERT_EQ(parsed->parts.size(), 1u);
+    EXPECT_EQ(parsed->MainPart()->contentType, "text/html; charset=utf-8");
+    EXPECT_EQ(parsed->MainPart()->bytes, "<b>\xE4\xB8\xAD</b>");
+    // Headers must open the text: a page that merely holds such a line is no message.
+    EXPECT_FALSE(ParseMhtml("<p>page</p>\r\nContent-Type: text/html\r\n\r\nx").has_value());
+}
+
+TEST(MhtmlReader, LenientDecodingKeepsAnArchiveWithDamagedBase64)
+{
+    const std::string damaged = "Content-Type: multipart/related; boundary=z\r\n\r\n--z\r\n"
+                                "Content-Type: text/html\r\nContent-Transfer-Encoding: Base64 \r\n\r\n"
+                                "PGI+!eDwvYj4=\r\n--z--\r\n";
+    EXPECT_FALSE(ParseMhtml(damaged).has_value());
+    auto parsed = ParseMhtml(damaged, MhtmlDecoding::Lenient);
+    ASSERT_TRUE(parsed.has_value());
+    ASSERT_EQ(parsed->parts.size(), 1u);
+    EXPECT_EQ(parsed->parts[0].bytes, "<b>x</b>");
+}
+
+TEST(MhtmlReader, HeaderParameterReadsQuotedValues)
+{
+    const std::string value = "multipart/related; flag; Boundary=\"a\\\"b;c\"; start=<r@x> ; type=text/html";
+    EXPECT_EQ(HeaderParameter(value, "boundary"), "a\"b;c");
+    EXPECT_EQ(HeaderParameter(value, "start"), "<r@x>");
+    EXPECT_EQ(HeaderParameter(value, "type"), "text/html");
+    EXPECT_EQ(HeaderParameter(value, "flag"), "");
+    EXPECT_EQ(HeaderParameter(value, "charset"), "");
+}
+
 TEST(MhtmlReader, RefusesWhatIsNotAnArchive)
 {
     EXPECT_FALSE(ParseMhtml("<html>plain page</html>").has_value());
