@@ -1,5 +1,5 @@
 #include "ado.h"
-#include "scratch_database.h"
+#include "test_database.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "debug_log.h"
 #include "message_box.h"
 #include "offline_store.h"
+#include "test_database.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -57,16 +58,7 @@ inline bool PathExists(const std::string& path)
 // The first column of the first row as text, straight from the file.
 inline std::string RawQuery(const std::string& file, const std::string& sql)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    std::string out;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0))
-        out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
+    return QueryDatabaseFile(file, sql, SQLITE_OPEN_READONLY);
 }
 
 inline std::vector<unsigned char> Pattern(long seed, size_t size)

@@ -1,7 +1,10 @@
 // A fresh folder under /tmp for one test, removed with everything in it.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 class TempDir
