@@ -66,6 +66,37 @@ bool IsGenerated(const _variant_t& slot)
     return slot.wReserved1 == LQADO_GENERATED_MARKER;
 }
 
+// Writes every slot but the generated ones into the current record.
+void WriteGivenFields(FieldsPtr& all, long n, CLQADOField& fields)
+{
+    for (long i = 0; i < n; ++i)
+    {
+        _variant_t& slot = *fields.GetData(i);
+        if (!IsGenerated(slot))
+            WriteField(all, i, slot);
+    }
+}
+
+// Opens the query and stands on its first record.
+long OpenAtFirst(CLQADODBController& controller, const char* sql, _RecordsetPtr& rs,
+                 long* fieldCount = nullptr)
+{
+    long rc = controller.OpenBySQL(sql, rs);
+    if (rc != LQADO_OK)
+        return rc;
+    rs->MoveFirst();
+    const long n = rs->GetFields()->GetCount();
+    if (fieldCount)
+        *fieldCount = n;
+    return LQADO_OK;
+}
+
+// Steps to the next record; false past the last one or on failure.
+bool MoveToNext(_RecordsetPtr& rs)
+{
+    return rs->MoveNext() == S_OK && !rs->GetEndOfFile();
+}
+
 // printf of the connection templates, where a null text reads "(null)".
 const char* Text(const char* s)
 {
@@ -267,11 +298,8 @@ long CLQADODBController::GetRecorder(_RecordsetPtr& rs, CLQADOField& fields)
 long CLQADODBController::GetFirstRecorder(const char* sql, CLQADOField& fields)
 {
     _RecordsetPtr rs;
-    long rc = OpenBySQL(sql, rs);
-    if (rc != LQADO_OK)
+    if (long rc = OpenAtFirst(*this, sql, rs); rc != LQADO_OK)
         return rc;
-    rs->MoveFirst();
-    rs->GetFields()->GetCount();
     GetRecorder(rs, fields);
     return LQADO_OK;
 }
@@ -280,11 +308,9 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback cal
                                         void* context)
 {
     _RecordsetPtr rs;
-    long rc = OpenBySQL(sql, rs);
-    if (rc != LQADO_OK)
+    long n = 0;
+    if (long rc = OpenAtFirst(*this, sql, rs, &n); rc != LQADO_OK)
         return rc;
-    rs->MoveFirst();
-    long n = rs->GetFields()->GetCount();
     const std::vector<FieldPtr> list = FieldList(rs);
     // One field set serves every row; it is handed out for the duration of
     // a call only, and reset to fresh slots before each row.
@@ -302,7 +328,7 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADORecordCallback cal
         int goOn = callback(context, &row);
         if (!goOn)
             break;
-        if (rs->MoveNext() != S_OK || rs->GetEndOfFile())
+        if (!MoveToNext(rs))
             break;
     }
     return LQADO_OK;
@@ -312,11 +338,8 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADOCursorCallback cal
                                         void* context)
 {
     _RecordsetPtr rs;
-    long rc = OpenBySQL(sql, rs);
-    if (rc != LQADO_OK)
+    if (long rc = OpenAtFirst(*this, sql, rs); rc != LQADO_OK)
         return rc;
-    rs->MoveFirst();
-    rs->GetFields()->GetCount();
     for (;;)
     {
         if (!callback(context, rs))
@@ -324,7 +347,7 @@ long CLQADODBController::GetRecorderSet(const char* sql, LQADOCursorCallback cal
         // The callback holds the same record set and may have closed it.
         if (!rs || rs->GetState() == ado::adStateClosed)
             break;
-        if (rs->MoveNext() != S_OK || rs->GetEndOfFile())
+        if (!MoveToNext(rs))
             break;
     }
     return LQADO_OK;
@@ -340,12 +363,7 @@ long CLQADODBController::AddRecorder(const char* table, CLQADOField& fields, int
     rs->AddNew(missing, missing);
     FieldsPtr all = rs->GetFields();
     long n = all->GetCount();
-    for (long i = 0; i < n; ++i)
-    {
-        _variant_t& slot = *fields.GetData(i);
-        if (!IsGenerated(slot))
-            WriteField(all, i, slot);
-    }
+    WriteGivenFields(all, n, fields);
     rs->Update(missing, missing);
     if (readBack)
     {
@@ -366,13 +384,7 @@ long CLQADODBController::ModifyRecorder(const char* sql, CLQADOField& fields)
     if (rc != LQADO_OK)
         return rc;
     FieldsPtr all = rs->GetFields();
-    long n = all->GetCount();
-    for (long i = 0; i < n; ++i)
-    {
-        _variant_t& slot = *fields.GetData(i);
-        if (!IsGenerated(slot))
-            WriteField(all, i, slot);
-    }
+    WriteGivenFields(all, all->GetCount(), fields);
     _variant_t missing = ado::MissingArgument();
     rs->Update(missing, missing);
     return LQADO_OK;
@@ -388,7 +400,7 @@ long CLQADODBController::RemoveRecorderSet(const char* sql)
     rs->Delete(ado::adAffectCurrent);
     for (;;)
     {
-        if (rs->MoveNext() != S_OK || rs->GetEndOfFile())
+        if (!MoveToNext(rs))
             break;
         rs->Delete(ado::adAffectCurrent);
     }

@@ -244,6 +244,45 @@ std::string TempPathBeside(const std::string& path, int* fd)
     }
     return pattern;
 }
+
+// Fills a new file beside `path` through `write` and moves it over `path`,
+// so readers see the old file or the whole new one, never a part. `write`
+// returns false on failure, with its reason in `why` (else "cannot write").
+template <typename Write>
+bool ReplaceFile(const std::string& path, Write&& write, std::string* error)
+{
+    auto fail = [&](const std::string& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    int fd = -1;
+    std::string temp = TempPathBeside(path, &fd);
+    if (fd < 0)
+        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
+    FILE* file = fdopen(fd, "wb");
+    if (!file)
+    {
+        close(fd);
+        unlink(temp.c_str());
+        return fail("cannot open " + temp);
+    }
+    std::string why;
+    const bool written = write(file, &why);
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed)
+    {
+        unlink(temp.c_str());
+        return fail(why.empty() ? "cannot write " + temp : why);
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        why = std::strerror(errno);
+        unlink(temp.c_str());
+        return fail("cannot replace " + path + ": " + why);
+    }
+    return true;
+}
 } // namespace
 
 FetchResult FetchUrl(const std::string& url, const FetchOptions& options)
@@ -260,72 +299,27 @@ FetchResult FetchUrl(const std::string& url, const FetchOptions& options)
 bool DownloadUrlToFile(const std::string& url, const std::string& path, const FetchOptions& options,
                        std::string* error, FetchResult* info)
 {
-    auto fail = [&](const std::string& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    int fd = -1;
-    std::string temp = TempPathBeside(path, &fd);
-    if (fd < 0)
-        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
-    FILE* file = fdopen(fd, "wb");
-    if (!file)
-    {
-        close(fd);
-        unlink(temp.c_str());
-        return fail("cannot open " + temp);
-    }
-    Sink sink;
-    sink.file = file;
-    FetchResult result = Transfer(url, options, sink);
-    bool closed = std::fclose(file) == 0;
-    if (info)
-        *info = result;
-    if (!result.ok || !closed)
-    {
-        unlink(temp.c_str());
-        return fail(result.ok ? "cannot write " + temp : result.error);
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        std::string why = std::strerror(errno);
-        unlink(temp.c_str());
-        return fail("cannot replace " + path + ": " + why);
-    }
-    return true;
+    return ReplaceFile(
+        path,
+        [&](FILE* file, std::string* why) {
+            Sink sink;
+            sink.file = file;
+            FetchResult result = Transfer(url, options, sink);
+            if (info)
+                *info = result;
+            if (!result.ok)
+                *why = result.error;
+            return result.ok;
+        },
+        error);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error)
 {
-    auto fail = [&](const std::string& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    int fd = -1;
-    std::string temp = TempPathBeside(path, &fd);
-    if (fd < 0)
-        return fail("cannot create a file beside " + path + ": " + std::strerror(errno));
-    FILE* file = fdopen(fd, "wb");
-    if (!file)
-    {
-        close(fd);
-        unlink(temp.c_str());
-        return fail("cannot open " + temp);
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok)
-    {
-        unlink(temp.c_str());
-        return fail("cannot write " + temp);
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        std::string why = std::strerror(errno);
-        unlink(temp.c_str());
-        return fail("cannot replace " + path + ": " + why);
-    }
-    return true;
+    return ReplaceFile(
+        path,
+        [&](FILE* file, std::string*) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        },
+        error);
 }
