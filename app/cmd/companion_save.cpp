@@ -17,8 +17,10 @@
 
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -154,6 +156,34 @@ private:
     int m_failures = 0;
 };
 
+// The fixed download files ("CommunityTemp.xml", ...) would be shared with a
+// running program or another companion, and one could import the other's
+// download. Each companion downloads into a folder of its own inside Temp/;
+// display copies still go to Temp/ itself.
+class CPrivateDownloadFolder
+{
+public:
+    explicit CPrivateDownloadFolder(const std::string& tempDir)
+        : m_path(tempDir + "/MyZELKCmd." + std::to_string(getpid()))
+    {
+        m_ok = EnsureFolder(m_path.c_str());
+    }
+    ~CPrivateDownloadFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    CPrivateDownloadFolder(const CPrivateDownloadFolder&) = delete;
+    CPrivateDownloadFolder& operator=(const CPrivateDownloadFolder&) = delete;
+
+    bool ok() const { return m_ok; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    bool m_ok = false;
+};
+
 } // namespace
 
 int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
@@ -170,9 +200,14 @@ int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
         return kExitStartup;
     }
 
+    CPrivateDownloadFolder downloads(core.Paths().m_szTempDir);
+    if (!downloads.ok()) {
+        std::cerr << "MyZELKCmd: cannot create " << downloads.path() << "\n";
+        return kExitStartup;
+    }
     CSaveSession session(core, tree, ui, out);
     CDownloadQueue queue(ClassifyHostsFromConfig(core.Config()));
-    CDownloadWorker worker(queue, session, session, core.Paths().m_szTempDir);
+    CDownloadWorker worker(queue, session, session, downloads.path());
     if (!worker.Start()) {
         std::cerr << "MyZELKCmd: the download worker cannot be started\n";
         return kExitStartup;

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <future>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -195,6 +196,35 @@ TEST_F(CompanionTest, ListSearchAndExtractReadTheLibrary)
 
     const ProgramResult tree = Run({"tree"});
     EXPECT_NE(tree.out.find("Database [10023]"), std::string::npos) << tree.out;
+}
+
+TEST_F(CompanionTest, TwoCompanionsAtOnceImportOnlyTheirOwnDownloads)
+{
+    // Both would download into the same fixed files if they shared them.
+    auto saveMany = [this](const std::string& page) {
+        std::vector<std::string> args{"save"};
+        for (int i = 0; i < 6; ++i)
+            args.push_back(service.Url("/static/pages/" + page + "?n=" + std::to_string(i)));
+        return Run(args);
+    };
+    auto a = std::async(std::launch::async, saveMany, "gb2312.html");
+    auto b = std::async(std::launch::async, saveMany, "utf8-bom.html");
+    const ProgramResult ra = a.get(), rb = b.get();
+    ASSERT_EQ(ra.exitCode, 0) << ra.out << ra.err;
+    ASSERT_EQ(rb.exitCode, 0) << rb.out << rb.err;
+    const auto titleOf = [](const std::string& line) { return Fields(line).at(2); };
+    const auto linesA = Lines(ra.out), linesB = Lines(rb.out);
+    ASSERT_EQ(linesA.size(), 6u);
+    ASSERT_EQ(linesB.size(), 6u);
+    for (const auto& line : linesA)
+        EXPECT_EQ(titleOf(line), titleOf(linesA[0]));
+    for (const auto& line : linesB)
+        EXPECT_EQ(titleOf(line), titleOf(linesB[0]));
+    EXPECT_NE(titleOf(linesA[0]), titleOf(linesB[0]));
+    EXPECT_EQ(CountRows(Db(), "tTopic"), 12);
+    // Each companion's download folder is gone afterwards.
+    for (const auto& entry : fs::directory_iterator(install.Root() / "Temp"))
+        EXPECT_FALSE(entry.is_directory()) << entry.path();
 }
 
 TEST_F(CompanionTest, ClassifyAndUsageErrors)
