@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ado
 {
@@ -65,6 +66,11 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
         throw _com_error(E_FAIL, "Could not find file '" + file + "'.");
     if (!S_ISREG(info.st_mode))
         throw _com_error(E_FAIL, "'" + file + "' is not a database file.");
+    // The file provider opens for reading and writing or not at all; a file
+    // nobody may write would otherwise open and refuse every later save.
+    // The mode bits count for root too, who could write regardless.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(file.c_str(), W_OK) != 0)
+        throw _com_error(E_FAIL, "Cannot open '" + file + "': the database file is read-only.");
 
     sqlite3* db = nullptr;
     // One connection is used by one thread at a time (its callers serialise,
@@ -80,6 +86,11 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
     };
     if (rc != SQLITE_OK)
         fail(rc);
+    if (sqlite3_db_readonly(db, "main") == 1)
+    {
+        sqlite3_close_v2(db);
+        throw _com_error(E_FAIL, "Cannot open '" + file + "': the database file is read-only.");
+    }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 0);
     // Reading the schema proves the file is a database before anyone uses it.

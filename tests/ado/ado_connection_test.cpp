@@ -2,6 +2,7 @@
 #include "test_database.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -97,6 +98,28 @@ TEST(ConnectionStrings, missingProviderOrSource_isRefusedClearly)
         }
         EXPECT_EQ(c->GetState(), adStateClosed);
     }
+}
+
+TEST(ConnectionOpen, readOnlyFile_isRefusedRatherThanOpenedForReadingOnly)
+{
+    TestDatabase db;
+    db.Run("CREATE TABLE t (a)");
+    ASSERT_EQ(::chmod(db.File().c_str(), 0444), 0);
+    _ConnectionPtr c = NewConnection();
+    try
+    {
+        c->Open(_bstr_t(Jet(db.File()).c_str()), _bstr_t(""), _bstr_t(""), 0);
+        ADD_FAILURE() << "a read-only database was opened";
+    }
+    catch (const _com_error& e)
+    {
+        EXPECT_EQ(e.Error(), E_FAIL);
+        ASSERT_NE(e.DescriptionText(), nullptr);
+        EXPECT_NE(std::string(e.DescriptionText()).find("read-only"), std::string::npos);
+    }
+    EXPECT_EQ(c->GetState(), adStateClosed);
+    ASSERT_EQ(::chmod(db.File().c_str(), 0644), 0);
+    EXPECT_NO_THROW(c->Open(_bstr_t(Jet(db.File()).c_str()), _bstr_t(""), _bstr_t(""), 0));
 }
 
 TEST_F(ConnectionTest, nestedTransactions_reportLevelsAndUndoOnlyTheirOwnWork)

@@ -337,6 +337,19 @@ TEST(OpenDatabase, missingFile_showsTheBoxAndCreatesNothing)
     std::filesystem::remove_all(folder);
 }
 
+TEST_F(OfflineStoreTest, readOnlyDatabaseFile_showsTheBoxAtOpen)
+{
+    store->CloseDatabase();
+    ASSERT_EQ(::chmod(databaseFile.c_str(), 0444), 0);
+    CLQADODBController other;
+    COfflineStore readOnly(other, databaseFile, tempFolder);
+    EXPECT_EQ(readOnly.OpenDatabase(), 0);
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{"初始化数据库失败!"}));
+    readOnly.CloseDatabase();
+    ASSERT_EQ(::chmod(databaseFile.c_str(), 0644), 0);
+    EXPECT_EQ(store->OpenDatabase(), 1);
+}
+
 TEST_F(OfflineStoreTest, displayPaths_followTheNamingOfEachTable)
 {
     EXPECT_EQ(store->CommunityDisplayPath(42), tempFolder + "/Community_OffLineData_42.xml");
