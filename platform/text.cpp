@@ -89,8 +89,11 @@ public:
     bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     // Converts all of in; on an invalid sequence either fails or, with
-    // replacement set, emits it and skips one input byte.
-    bool Convert(std::string_view in, std::string& out, const char* replacement)
+    // replacement set, emits it and skips one input byte (one whole
+    // character when the input is UTF-8, so an unencodable character gives
+    // one replacement, not one per byte).
+    bool Convert(std::string_view in, std::string& out, const char* replacement,
+                 bool utf8Input = false)
     {
         char* src = const_cast<char*>(in.data());
         size_t left = in.size();
@@ -106,8 +109,16 @@ public:
                 if (!replacement)
                     return false;
                 out += replacement;
-                ++src;
-                --left;
+                size_t skip = 1;
+                if (utf8Input) {
+                    const std::string_view rest(src, left);
+                    size_t next = 0;
+                    bool valid = true;
+                    DecodeUtf8At(rest, next, valid);
+                    skip = next; // 1 for a malformed byte
+                }
+                src += skip;
+                left -= skip;
                 iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
             }
         }
@@ -225,7 +236,7 @@ std::string GbkFromUtf8(std::string_view utf8)
 {
     Iconv cd("CP936", "UTF-8");
     std::string out;
-    cd.Convert(utf8, out, "?");
+    cd.Convert(utf8, out, "?", true);
     return out;
 }
 

@@ -47,3 +47,11 @@ TEST(Text, CaseFoldingIsAsciiOnly)
     EXPECT_FALSE(EqualsIgnoreCaseAscii(std::string_view("Item"), std::string_view("Items")));
     EXPECT_TRUE(EqualsIgnoreCaseAscii(std::u16string_view(u"Topic"), std::u16string_view(u"TOPIC")));
 }
+
+TEST(Text, OneUnencodableCharacterBecomesOneQuestionMark)
+{
+    // An emoji has no GBK form: one '?' for it, the text around it kept.
+    EXPECT_EQ(GbkFromUtf8("a\xF0\x9F\x98\x80" "b\xE7\xA4\xBE"), "a?b\xC9\xE7");
+    // Malformed input bytes are replaced one by one.
+    EXPECT_EQ(GbkFromUtf8("a\xFF\xFE" "b"), "a??b");
+}
