@@ -43,11 +43,17 @@ int WriteDebugLog(const char* message)
     std::snprintf(stamp, sizeof stamp, "(%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d)", t.tm_year + 1900,
                   t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
 
-    // A message too long for the entry is cut so the time stamp always fits.
+    // A message too long for the entry is cut so that it, its line feed and
+    // the time stamp fill the entry buffer at most; the cut never splits a
+    // UTF-8 character.
     std::string text = message ? message : "(null)";
-    const size_t room = kEntrySize - 1 - (std::char_traits<char>::length(stamp) + 2);
-    if (text.size() > room)
-        text.resize(room);
+    const size_t room = kEntrySize - 1 - (std::char_traits<char>::length(stamp) + 1);
+    if (text.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
     // Text mode on the original platform turned each LF into CR LF.
     std::string entry;
     entry.reserve(text.size() + 40);

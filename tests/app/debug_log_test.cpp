@@ -51,10 +51,24 @@ TEST_F(DebugLogTest, LaterRunsAppendNeverTruncate)
 
 TEST_F(DebugLogTest, OverlongMessageIsCutButKeepsItsTimeStamp)
 {
+    // Message, line feed and the 21-character stamp fill 1023 characters.
     WriteDebugLog(std::string(5000, 'x').c_str());
     const std::string text = ReadAll(log);
-    EXPECT_LE(text.size(), 1024u + 2);
-    EXPECT_NE(text.find(")\r\n"), std::string::npos);
+    EXPECT_EQ(text.find('\r'), 1001u) << text.size();
+    EXPECT_EQ(text.size(), 1001u + 2 + 21 + 2);
+    EXPECT_EQ(text.substr(text.size() - 3), ")\r\n");
+}
+
+TEST_F(DebugLogTest, CutNeverSplitsACharacter)
+{
+    std::string message;
+    for (int i = 0; i < 500; ++i)
+        message += "题"; // 3 bytes each
+    WriteDebugLog(message.c_str());
+    const std::string text = ReadAll(log);
+    const std::string first = text.substr(0, text.find('\r'));
+    EXPECT_EQ(first.size(), 999u);
+    EXPECT_TRUE(first == message.substr(0, 999));
 }
 
 TEST_F(DebugLogTest, TwoThreadsNeverInterleaveEntries)
