@@ -5,7 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+// Set when this binary runs as the copy placed in a deep folder.
+constexpr const char* kDeepResultVariable = "MYZELK_TEST_DEEP_RESULT";
+} // namespace
 
 class BuildPathsTest : public ::testing::Test
 {
@@ -70,6 +82,61 @@ TEST_F(BuildPathsTest, RunningProgramFolderIsUsedByDefault)
     char folder[260];
     ASSERT_TRUE(GetModuleFolder(folder));
     EXPECT_EQ(folder[std::char_traits<char>::length(folder) - 1], '/');
+}
+
+// Runs inside the copy of this binary only: start-up from that folder must
+// explain the refusal, not end silently.
+TEST(BuildPathsDeepProgram, ReportsTheFolderAsTooLong)
+{
+    const char* result = std::getenv(kDeepResultVariable);
+    if (!result)
+        GTEST_SKIP() << "run by ProgramInAFolderTooDeepIsRefusedWithAMessage";
+    CAppPaths paths;
+    BuildPathsError error{};
+    std::string failed;
+    const bool built = BuildPaths(paths, nullptr, &error, &failed);
+    std::ofstream(result) << built << "\n"
+                          << static_cast<int>(error) << "\n"
+                          << DescribeBuildPathsError(error, failed).empty() << "\n"
+                          << failed;
+}
+
+TEST_F(BuildPathsTest, ProgramInAFolderTooDeepIsRefusedWithAMessage)
+{
+    std::string deep = dir.path();
+    while (deep.size() < 300)
+        deep += "/dddddddddddddddddddddddddddddd";
+    std::filesystem::create_directories(deep);
+    const std::string program = deep + "/app_core_tests";
+    std::filesystem::copy_file("/proc/self/exe", program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+
+    const std::string resultFile = dir / "result.txt";
+    setenv(kDeepResultVariable, resultFile.c_str(), 1);
+    std::string filter = "--gtest_filter=BuildPathsDeepProgram.*";
+    char* argv[] = {const_cast<char*>(program.c_str()), filter.data(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    unsetenv(kDeepResultVariable);
+    ASSERT_EQ(spawned, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::ifstream in(resultFile);
+    int built = -1, error = -1, silent = -1;
+    std::string failed;
+    in >> built >> error >> silent;
+    in.ignore(1);
+    std::getline(in, failed);
+    EXPECT_EQ(built, 0);
+    EXPECT_EQ(error, static_cast<int>(BuildPathsError::PathTooLong));
+    EXPECT_EQ(silent, 0);
+    EXPECT_EQ(failed, deep + "/");
 }
 
 TEST(BuiltInHosts, OverrideReplacesNamedHostsAndRejectsJunk)
