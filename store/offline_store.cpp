@@ -256,7 +256,7 @@ int COfflineStore::DeleteRecordById(OfflineTable table, long id)
 
 long COfflineStore::Walk(const std::string& sql, LQADORecordCallback callback, void* context)
 {
-    if (!callback || !Fits(sql))
+    if (!callback)
         return kStoreRefused;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     try
@@ -274,18 +274,29 @@ long COfflineStore::Walk(const std::string& sql, LQADORecordCallback callback, v
     return kStoreEngineError;
 }
 
+long COfflineStore::WalkList(OfflineTable table, const std::string& condition,
+                             LQADORecordCallback callback, void* context)
+{
+    // The limit is that of the plain statement on the whole row; the list's
+    // own column names must not make a text that fits it too long.
+    char base[kStoreStatementBytes];
+    CLQADOSQL::GetSQL_OpenTable(OfflineTableName(table), base);
+    if (!Fits(base + condition))
+        return kStoreRefused;
+    std::string sql = std::string("SELECT ") + ListColumns(table) + " FROM " +
+                      OfflineTableName(table) + condition;
+    return Walk(sql, callback, context);
+}
+
 long COfflineStore::ListRoomRecords(OfflineTable table, long roomId, LQADORecordCallback callback,
                                     void* context)
 {
-    std::string sql = std::string("SELECT ") + ListColumns(table) + " FROM " +
-                      OfflineTableName(table) + " WHERE fRoomID = " + std::to_string(roomId);
-    return Walk(sql, callback, context);
+    return WalkList(table, " WHERE fRoomID = " + std::to_string(roomId), callback, context);
 }
 
 long COfflineStore::ListAllTopics(LQADORecordCallback callback, void* context)
 {
-    std::string sql = std::string("SELECT ") + kTopicListColumns + " FROM " + kTopicTableName;
-    return Walk(sql, callback, context);
+    return WalkList(OfflineTable::Topic, std::string(), callback, context);
 }
 
 long COfflineStore::SearchByTitle(OfflineTable table, const char* text,
@@ -293,9 +304,7 @@ long COfflineStore::SearchByTitle(OfflineTable table, const char* text,
 {
     if (!text)
         return kStoreRefused;
-    std::string sql = std::string("SELECT ") + ListColumns(table) + " FROM " +
-                      OfflineTableName(table) + " WHERE fTitle LIKE '%" + Quote(text) + "%'";
-    return Walk(sql, callback, context);
+    return WalkList(table, " WHERE fTitle LIKE '%" + Quote(text) + "%'", callback, context);
 }
 
 int COfflineStore::ExtractContent(CLQADOTable& table, long column, const char* path)

@@ -90,6 +90,8 @@ public:
 private:
     long ReadFirst(const char* sql, CLQADOTable& table);
     long Walk(const std::string& sql, LQADORecordCallback callback, void* context);
+    long WalkList(OfflineTable table, const std::string& condition, LQADORecordCallback callback,
+                  void* context);
 
     CLQADODBController& m_controller;
     std::string m_databaseFile;

@@ -270,9 +270,17 @@ TEST_F(OfflineStoreTest, searchTextThatDoesNotFit_isRefusedWithoutQuery)
     CTopicTable page;
     EXPECT_EQ(store->GetTopicByTitle(title.c_str(), page), kStoreRefused);
     EXPECT_EQ(calls, 0);
-    // A search that fits still runs.
+    // A search that fits still runs, up to the limit of the plain statement
+    // "SELECT * FROM tCommunity WHERE fTitle LIKE '%...%'" (47 bytes around it).
     std::string fits(700, 'a');
     EXPECT_EQ(store->SearchByTitle(OfflineTable::Community, fits.c_str(), NeverCalled, &calls), 0);
+    EXPECT_EQ(calls, 1);
+    std::string longest(1023 - 47, 'a');
+    EXPECT_EQ(store->SearchByTitle(OfflineTable::Community, longest.c_str(), NeverCalled, &calls),
+              -5);
+    std::string oneMore(1024 - 47, 'a');
+    EXPECT_EQ(store->SearchByTitle(OfflineTable::Community, oneMore.c_str(), NeverCalled, &calls),
+              kStoreRefused);
     EXPECT_EQ(calls, 1);
 }
 
