@@ -207,9 +207,20 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d)
 constexpr std::int64_t kOleEpochFromUnixDays = -25569; // 1899-12-30
 } // namespace
 
+namespace {
+int DaysInMonth(int year, int month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+} // namespace
+
 bool OleDateFromParts(const OleDateParts& p, DATE* out)
 {
-    if (!out || p.month < 1 || p.month > 12 || p.day < 1 || p.day > 31 || p.hour < 0 ||
+    // A day beyond its month is no date (it would silently become next month's).
+    if (!out || p.month < 1 || p.month > 12 || p.day < 1 ||
+        p.day > DaysInMonth(p.year, p.month) || p.hour < 0 ||
         p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59 ||
         p.year < 100 || p.year > 9999)
         return false;
@@ -355,6 +366,11 @@ bool ParseNumber(const std::string& text, double* out)
         ++s;
     if (!*s)
         return false;
+    // Plain decimal numbers only: strtod would also take hex, inf and nan.
+    for (const char* c = s; *c && *c != ' ' && *c != '\t'; ++c) {
+        if (!std::strchr("0123456789+-.eE", *c))
+            return false;
+    }
     char* end = nullptr;
     const double d = std::strtod(s, &end);
     while (end && (*end == ' ' || *end == '\t'))
@@ -454,7 +470,7 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t, V
             if (!NumericValue(*source, &d, &hr))
                 return hr;
             d = std::nearbyint(d);
-            if (d < -2147483648.0 || d > 2147483647.0)
+            if (!(d >= -2147483648.0 && d <= 2147483647.0)) // NaN fails too
                 return DISP_E_OVERFLOW;
             result.vt = VT_I4;
             result.lVal = static_cast<std::int32_t>(d);
@@ -471,7 +487,7 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t, V
             } else if (!NumericValue(*source, &d, &hr)) {
                 return hr;
             }
-            if (vt == VT_DATE && (d < -657434.0 || d >= 2958466.0))
+            if (vt == VT_DATE && !(d >= -657434.0 && d < 2958466.0))
                 return DISP_E_OVERFLOW;
             result.vt = vt;
             result.dblVal = d;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 TEST(Bstr, LengthPrefixedAndEmbeddedZerosKept)
@@ -114,6 +115,38 @@ TEST(Variant, DatesConvertBothWays)
     ASSERT_TRUE(PartsFromOleDate(-1.25, &p));
     EXPECT_EQ(p.day, 29);
     EXPECT_EQ(p.hour, 6);
+}
+
+TEST(Variant, TextThatIsNoPlainNumberOrDateIsATypeMismatch)
+{
+    // strtod alone would take these; the automation rules do not.
+    for (const char* text : {"nan", "inf", "-infinity", "0x1A", "NAN(1)"}) {
+        _variant_t v(text);
+        try {
+            v.ToLong();
+            ADD_FAILURE() << text << " converted to a number";
+        } catch (const _com_error& e) {
+            EXPECT_EQ(e.Error(), DISP_E_TYPEMISMATCH) << text;
+        }
+    }
+    _variant_t notANumber(std::nan(""));
+    EXPECT_THROW(notANumber.ToLong(), _com_error);
+    _variant_t noDate;
+    EXPECT_THROW(noDate.ChangeType(VT_DATE, &notANumber), _com_error);
+    EXPECT_EQ(_variant_t(" 1e3 ").ToLong(), 1000);
+}
+
+TEST(Variant, DaysBeyondTheirMonthAreNoDate)
+{
+    DATE d = 0;
+    EXPECT_FALSE(OleDateFromParts({2006, 2, 29, 0, 0, 0}, &d));
+    EXPECT_FALSE(OleDateFromParts({2006, 4, 31, 0, 0, 0}, &d));
+    EXPECT_TRUE(OleDateFromParts({2004, 2, 29, 0, 0, 0}, &d));
+    EXPECT_FALSE(OleDateFromParts({1900, 2, 29, 0, 0, 0}, &d));
+    EXPECT_TRUE(OleDateFromParts({2000, 2, 29, 0, 0, 0}, &d));
+    _variant_t text("2006-02-31");
+    _variant_t date;
+    EXPECT_THROW(date.ChangeType(VT_DATE, &text), _com_error);
 }
 
 TEST(ComError, DescriptionIsNullWhenAbsent)
