@@ -257,6 +257,85 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"shortReply", "", "MAIL", "25\r\n", "General server error", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(MailSenderTest, laterQuitFailureDoesNotHideTheFirstOne)
+{
+    Script script;
+    script.replies["RCPT"] = "550 5.1.1 unknown user\r\n";
+    script.replies["QUIT"] = "500 no\r\n";
+    ScriptedSmtpServer server(script);
+    EXPECT_EQ(run(server), "General server error");
+    EXPECT_EQ(trace.back(), "[INFO]RECV(221):500 no\r\n\n");
+}
+
+TEST_F(MailSenderTest, traceGoesToStandardOutputByDefault)
+{
+    ScriptedSmtpServer server(Script{});
+    ::testing::internal::CaptureStdout();
+    const std::string failure = FailureOf(
+        [&]
+        {
+            SMailer::SessionOptions o;
+            o.port = server.port();
+            o.timeout = 1s;
+            SMailer::MailSender sender("127.0.0.1", "", "", o);
+        });
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(failure, "(no failure)");
+    EXPECT_EQ(out, "[INFO]RECV(220):220 scripted ESMTP\r\n\n"
+                   "[INFO]SEND:HELO " +
+                       host +
+                       "\r\n\n"
+                       "[INFO]RECV(250):250 scripted hello\r\n\n"
+                       "[INFO]SEND:QUIT\r\n\n"
+                       "[INFO]RECV(221):221 2.0.0 Bye\r\n\n");
+}
+
+// A server that stops reading after its 354: what does not fit in the socket
+// buffers cannot leave, and the step that was sending names the failure.
+struct StalledSendCase
+{
+    const char* name;
+    bool bigSubject; // otherwise a big body
+    const char* expected;
+};
+
+class MailSenderStalledSendTest : public MailSenderTest,
+                                  public ::testing::WithParamInterface<StalledSendCase>
+{
+};
+
+TEST_P(MailSenderStalledSendTest, failsWithTheSendStepsText)
+{
+    const std::string big(8 * 1024 * 1024, 'x');
+    if (GetParam().bigSubject)
+        info.setSubject(big);
+    else
+        text = SMailer::TextPlainContent(big, "gb2312");
+    Script script;
+    script.deafAfter = "DATA";
+    ScriptedSmtpServer server(script);
+    const auto start = std::chrono::steady_clock::now();
+    lastFailure = FailureOf(
+        [&]
+        {
+            SMailer::SessionOptions o = options(server.port());
+            o.timeout = 300ms;
+            SMailer::MailSender sender("127.0.0.1", "", "", o);
+            SMailer::MailWrapper wrapper(&info);
+            sender.setMail(&wrapper);
+            sender.send();
+        });
+    EXPECT_EQ(lastFailure, GetParam().expected);
+    // The send and the QUIT that follows are both bounded by the time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MailSenderStalledSendTest,
+    ::testing::Values(StalledSendCase{"header", true, "Send mail header error"},
+                      StalledSendCase{"content", false, "Send mail content error"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MailSenderTest, unresolvableServerFails)
 {
     EXPECT_EQ(FailureOf([&] { SMailer::MailSender s("mail.myzelk.invalid", "", "", options(25)); }),

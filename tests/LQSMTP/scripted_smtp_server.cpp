@@ -60,6 +60,12 @@ ScriptedSmtpServer::ScriptedSmtpServer(Script script, const std::string& address
     : m_script(std::move(script))
 {
     m_listenFd = BindListener(address, port, &m_port);
+    if (m_listenFd >= 0 && !m_script.deafAfter.empty())
+    {
+        // A small window that accepted sockets inherit, so a client's sends fill up quickly.
+        const int size = 16 * 1024;
+        ::setsockopt(m_listenFd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    }
     if (m_listenFd >= 0)
         m_thread = std::thread([this] { run(); });
 }
@@ -217,6 +223,12 @@ void ScriptedSmtpServer::serve(int fd)
             sendReply(fd, reply);
             if (kind == "QUIT")
                 return;
+            if (kind == m_script.deafAfter)
+            {
+                while (!m_stop)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return;
+            }
         }
     }
 }

@@ -24,6 +24,7 @@ public:
         bool closeAfterGreeting = false;
         bool silent = false;        // accepts, never says a word
         std::string stallOn;        // command kind after which the server falls silent
+        std::string deafAfter;      // command kind after whose reply the server stops reading
         bool authNeedsEhlo = false; // AUTH before EHLO gets 503
         std::size_t chunk = 0;      // > 0: replies go out in pieces of this size, with pauses
     };
