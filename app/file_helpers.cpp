@@ -20,6 +20,12 @@ int ReadWholeFile(const char* path, void* buffer, long length)
     std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
     if (!f)
         return 0;
+    // A folder opens for reading here but holds no bytes to read.
+    struct stat st{};
+    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        return 0;
+    }
     if (length > 0)
         (void)std::fread(buffer, 1, static_cast<size_t>(length), f);
     std::fclose(f);
@@ -268,8 +274,17 @@ std::string SafeFileNameFromTitle(std::string_view title, size_t maxBytes)
     std::string clean = Utf8FromUtf16(Utf16FromUtf8(title));
     std::string out;
     out.reserve(clean.size());
-    for (char ch : clean) {
+    for (size_t i = 0; i < clean.size(); ++i) {
+        const char ch = clean[i];
         const auto c = static_cast<unsigned char>(ch);
+        // C1 control characters (U+0080 to U+009F) are control characters too.
+        if (c == 0xC2 && i + 1 < clean.size() &&
+            static_cast<unsigned char>(clean[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(clean[i + 1]) <= 0x9F) {
+            out += '_';
+            ++i;
+            continue;
+        }
         const bool bad = c < 0x20 || c == 0x7F || ch == '/' || ch == '\\' || ch == ':' ||
                          ch == '*' || ch == '?' || ch == '"' || ch == '<' || ch == '>' ||
                          ch == '|';

@@ -79,6 +79,8 @@ TEST_F(FileIo, WriteThenReadWholeFileIncludingZeros)
     EXPECT_EQ(std::memcmp(back, data, 4), 0);
     EXPECT_EQ(WriteWholeFile((dir / "missing/f").c_str(), data, 4), -1);
     EXPECT_EQ(ReadWholeFile((dir / "missing").c_str(), back, 4), 0);
+    // A folder is no file to read.
+    EXPECT_EQ(ReadWholeFile(dir.path().c_str(), back, 4), 0);
 }
 
 TEST_F(FileIo, SizeOfMissingFileShowsTheErrorText)
@@ -112,6 +114,8 @@ TEST(SafeFileName, StaysOneComponentAndIsStable)
     EXPECT_EQ(tricky.find(".."), std::string::npos);
     EXPECT_NE(tricky[0], '.');
     EXPECT_EQ(SafeFileNameFromTitle("tab\there\r\n"), "tab_here__");
+    EXPECT_EQ(SafeFileNameFromTitle("a\xC2\x85" "b\xC2\xA0" "c"), "a_b\xC2\xA0" "c"); // NEL is C1
+
     EXPECT_EQ(SafeFileNameFromTitle(""), "_");
     EXPECT_EQ(SafeFileNameFromTitle("It's ok"), "It's ok");
     EXPECT_EQ(SafeFileNameFromTitle("标题"), "标题");
