@@ -33,8 +33,64 @@ std::string Quoted(const std::string& name)
     return out + "\"";
 }
 
-// "SELECT rest" -> "SELECT rowid AS alias, rest"; empty when the text is not
-// a plain SELECT.
+bool IsWordChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Where the FROM of the outermost select list begins; npos when there is
+// none. Quoted texts, names, comments and parentheses are stepped over.
+size_t TopLevelFrom(const std::string& sql, size_t from)
+{
+    int depth = 0;
+    for (size_t i = from; i < sql.size(); ++i)
+    {
+        char c = sql[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[')
+        {
+            char close = c == '[' ? ']' : c;
+            size_t end = sql.find(close, i + 1);
+            if (end == std::string::npos)
+                return std::string::npos;
+            i = end; // a doubled quote is two quoted texts side by side
+        }
+        else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-')
+        {
+            i = sql.find('\n', i);
+            if (i == std::string::npos)
+                return std::string::npos;
+        }
+        else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*')
+        {
+            size_t end = sql.find("*/", i + 2);
+            if (end == std::string::npos)
+                return std::string::npos;
+            i = end + 1;
+        }
+        else if (c == '(')
+        {
+            ++depth;
+        }
+        else if (c == ')')
+        {
+            if (--depth < 0)
+                return std::string::npos;
+        }
+        else if (depth == 0 && (c == 'f' || c == 'F') && (i == 0 || !IsWordChar(sql[i - 1])) &&
+                 i + 4 <= sql.size() &&
+                 EqualsIgnoreCaseAscii(std::string_view(sql).substr(i, 4), "FROM") &&
+                 (i + 4 == sql.size() || !IsWordChar(sql[i + 4])))
+        {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+// "SELECT list FROM rest" -> "SELECT list, rowid AS alias FROM rest"; empty
+// when the text is not a plain SELECT. The row id goes last so that
+// ordinals in ORDER BY and GROUP BY keep counting the query's own columns.
 std::string WithRowid(const std::string& sql)
 {
     size_t start = sql.find_first_not_of(" \t\r\n");
@@ -51,7 +107,10 @@ std::string WithRowid(const std::string& sql)
     std::string_view rest = std::string_view(sql).substr(word);
     if (rest.size() >= 8 && EqualsIgnoreCaseAscii(rest.substr(0, 8), "DISTINCT"))
         return {};
-    return sql.substr(0, start) + "SELECT rowid AS " + kRowidAlias + ", " + sql.substr(word);
+    size_t from = TopLevelFrom(sql, word);
+    if (from == std::string::npos)
+        return {};
+    return sql.substr(0, from) + ", rowid AS " + kRowidAlias + " " + sql.substr(from);
 }
 } // namespace
 
@@ -154,7 +213,7 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
     connection->Handle(); // raises when the connection is closed
     std::string withRowid = updatable ? WithRowid(sql) : std::string();
     sqlite3_stmt* stmt = nullptr;
-    int offset = 0;
+    bool hasRowid = false;
     if (!withRowid.empty())
     {
         int rc = SQLITE_OK;
@@ -162,7 +221,7 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
         stmt = connection->TryAcquire(withRowid, &rc);
         if (stmt)
         {
-            offset = 1;
+            hasRowid = true;
             m_sql = withRowid;
         }
     }
@@ -175,13 +234,12 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
     m_connection = connection;
     m_generation = connection->Generation();
     m_stmt = stmt;
-    m_offset = offset;
-
     int count = sqlite3_column_count(stmt);
+    m_rowidColumn = hasRowid ? count - 1 : -1;
     m_columns.clear();
     std::string table;
-    bool singleTable = offset == 1;
-    for (int i = offset; i < count; ++i)
+    bool singleTable = hasRowid;
+    for (int i = 0; i < (hasRowid ? count - 1 : count); ++i)
     {
         Column c;
         const char* name = sqlite3_column_name(stmt, i);
@@ -203,9 +261,9 @@ void SqliteRecordset::OpenStatement(const std::string& sql, SqliteConnection* co
         }
         m_columns.push_back(std::move(c));
     }
-    if (offset == 1)
+    if (hasRowid)
     {
-        const char* rowidTable = sqlite3_column_table_name(stmt, 0);
+        const char* rowidTable = sqlite3_column_table_name(stmt, m_rowidColumn);
         if (!rowidTable || (!table.empty() && table != rowidTable))
             singleTable = false;
         if (table.empty() && rowidTable)
@@ -339,7 +397,7 @@ std::int64_t SqliteRecordset::CurrentRowid()
     RequireCurrent();
     if (m_source == Source::Reread)
         return m_rereadRowid;
-    return sqlite3_column_int64(m_stmt, 0);
+    return sqlite3_column_int64(m_stmt, m_rowidColumn);
 }
 
 void SqliteRecordset::Delete(AffectEnum affect)
@@ -351,7 +409,7 @@ void SqliteRecordset::Delete(AffectEnum affect)
     if (m_mode == Mode::Add)
         RaiseNoCurrent();
     std::int64_t rowid = CurrentRowid();
-    if (m_source == Source::Cursor && sqlite3_column_type(m_stmt, 0) == SQLITE_NULL)
+    if (m_source == Source::Cursor && sqlite3_column_type(m_stmt, m_rowidColumn) == SQLITE_NULL)
         throw _com_error(ADO_E_FEATURENOTAVAILABLE,
                          "The current record has no row id to delete by.");
     std::string sql = "DELETE FROM " + Quoted(m_table) + " WHERE rowid = ?";
@@ -509,7 +567,7 @@ sqlite3_stmt* SqliteRecordset::CurrentRow(long column, int* index)
     RequireCurrent();
     if (m_source == Source::Cursor)
     {
-        *index = static_cast<int>(column) + m_offset;
+        *index = static_cast<int>(column);
         return m_stmt;
     }
     if (!m_reread)
@@ -572,7 +630,7 @@ DataTypeEnum SqliteRecordset::ColumnType(long column)
         // The common case of a walk, without the checks below.
         return c.declared != adEmpty ? c.declared
                                      : TypeFromStorage(sqlite3_value_type(sqlite3_column_value(
-                                           m_stmt, static_cast<int>(column) + m_offset)));
+                                           m_stmt, static_cast<int>(column))));
     }
     RequireOpen();
     if (c.declared != adEmpty)
@@ -589,7 +647,7 @@ DataTypeEnum SqliteRecordset::ColumnType(long column)
 _variant_t SqliteRecordset::ColumnValue(long column)
 {
     if (OnCursorRow())
-        return ReadColumn(m_stmt, static_cast<int>(column) + m_offset,
+        return ReadColumn(m_stmt, static_cast<int>(column),
                           m_columns[static_cast<size_t>(column)].declared);
     RequireOpen();
     if (m_mode != Mode::Browse)

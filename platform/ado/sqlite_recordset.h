@@ -1,7 +1,7 @@
 // A record set over one prepared statement. Rows are stepped on demand and
 // only the current one is ever held, so walking a large table costs the
 // same memory as walking a small one. Queries on a single table (SELECT
-// ... FROM one table) are updatable: the row id is selected alongside the
+// ... FROM one table) are updatable: the row id is selected behind the
 // columns so the current record can be deleted or changed, and AddNew
 // inserts into that table.
 #pragma once
@@ -113,7 +113,7 @@ private:
     std::int64_t m_rereadRowid = 0;
     std::uint64_t m_rowSerial = 0;
 
-    int m_offset = 0; // 1 when column 0 of the statement is the row id
+    int m_rowidColumn = -1; // the statement's last column when it selects the row id
     std::string m_table;
     std::vector<Column> m_columns;
     Mode m_mode = Mode::Browse;

@@ -67,6 +67,36 @@ TEST_F(RecordsetTest, walk_visitsRowsInOrderAndMoveNextPastEndIsNotOk)
     EXPECT_EQ(F(rs, 0)->GetValue().ToUtf8(), "a");
 }
 
+// Ordinals in ORDER BY and GROUP BY count the query's own columns, also in
+// record sets that can change their rows.
+TEST_F(RecordsetTest, ordinalsInOrderAndGroupBy_referToTheQuerysColumns)
+{
+    db.Run("INSERT INTO t (name, n) VALUES ('d', 0), ('e', 2)");
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT name, n FROM t ORDER BY 2 DESC, 1", "c3 b2 e2 a1 d0"},
+        {"SELECT n, name FROM t ORDER BY 1, 2 DESC", "0d 1a 2e 2b 3c"},
+        {"SELECT n, count(*) FROM t GROUP BY 1 ORDER BY 1", "01 11 22 31"},
+        {"SELECT (SELECT max(id) FROM other) AS m, name FROM t WHERE n = 3 ORDER BY 2", "1c"},
+        {"select name, n from t where name IN ('a', 'from') order by 2", "a1"},
+    };
+    for (const auto& [sql, expected] : cases)
+    {
+        SCOPED_TRACE(sql);
+        _RecordsetPtr rs = OpenRs(sql);
+        std::string rows;
+        for (; !rs->GetEndOfFile(); rs->MoveNext())
+            rows += (rows.empty() ? "" : " ") + F(rs, 0)->GetValue().ToUtf8() +
+                    F(rs, 1)->GetValue().ToUtf8();
+        EXPECT_EQ(rows, expected);
+    }
+    // Still a record set that can delete its current row.
+    _RecordsetPtr rs = OpenRs("SELECT name, n FROM t ORDER BY 2 DESC");
+    EXPECT_EQ(F(rs, 0)->GetValue().ToUtf8(), "c");
+    rs->Delete(adAffectCurrent);
+    EXPECT_EQ(db.Query("SELECT count(*) FROM t WHERE name = 'c'"), "0");
+    EXPECT_EQ(db.Query("SELECT count(*) FROM t"), "4");
+}
+
 TEST_F(RecordsetTest, emptyResult_isAtEndAndBeginning)
 {
     _RecordsetPtr rs = OpenRs("SELECT * FROM t WHERE n > 100");
