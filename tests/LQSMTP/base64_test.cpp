@@ -1,5 +1,6 @@
 #include "base64.h"
 #include "exceptions.h"
+#include "scripted_smtp_server.h"
 #include "socket_ops.h"
 #include "winsock_initializer.h"
 
@@ -55,7 +56,7 @@ TEST(SocketLayer, unresolvableNameFails)
 {
     try
     {
-        MUtils::ConnectToServer("no-such-host.invalid", 25, std::chrono::seconds(5));
+        MUtils::ConnectToServer(UnresolvableHostName(), 25, std::chrono::seconds(5));
         FAIL() << "resolved a .invalid name";
     }
     catch (const SMailer::MailException& e)

@@ -48,7 +48,7 @@ TEST_F(CLQSMTPTest, deliversOnPort25AndLeavesErrorUntouched)
 
 TEST_F(CLQSMTPTest, reportsFailuresAsZeroWithText)
 {
-    EXPECT_EQ(send("mail.myzelk.invalid", "", ""), 0);
+    EXPECT_EQ(send(UnresolvableHostName().c_str(), "", ""), 0);
     EXPECT_STREQ(error, "Get server infomation error");
 
     // Free a moment ago, so nothing listens: the connection is refused.

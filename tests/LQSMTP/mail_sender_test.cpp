@@ -338,8 +338,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MailSenderTest, unresolvableServerFails)
 {
-    EXPECT_EQ(FailureOf([&] { SMailer::MailSender s("mail.myzelk.invalid", "", "", options(25)); }),
-              "Get server infomation error");
+    EXPECT_EQ(
+        FailureOf([&] { SMailer::MailSender s(UnresolvableHostName(), "", "", options(25)); }),
+        "Get server infomation error");
     EXPECT_TRUE(trace.empty());
 }
 

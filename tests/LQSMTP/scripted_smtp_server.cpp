@@ -258,6 +258,11 @@ std::uint16_t UnusedLoopbackPort()
     return bound;
 }
 
+std::string UnresolvableHostName()
+{
+    return std::string(64, 'x') + ".myzelk.invalid";
+}
+
 std::unique_ptr<ScriptedSmtpServer> ScriptedServerOnPort25(const ScriptedSmtpServer::Script& script,
                                                            std::string* address)
 {

@@ -70,3 +70,7 @@ std::unique_ptr<ScriptedSmtpServer> ScriptedServerOnPort25(const ScriptedSmtpSer
 
 // A TCP port on 127.0.0.1 that nothing listened on a moment ago.
 std::uint16_t UnusedLoopbackPort();
+
+// A host name that fails to resolve without a query leaving the machine: a label
+// of 64 characters cannot be put into a DNS message.
+std::string UnresolvableHostName();
