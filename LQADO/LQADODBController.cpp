@@ -102,6 +102,26 @@ const char* Text(const char* s)
 {
     return s ? s : "(null)";
 }
+
+// A value that would end its item early (a ';' in a folder name) or lose
+// its edges goes in double quotes, the provider's way; any other text is
+// written as it is.
+std::string Value(const char* s)
+{
+    std::string text = Text(s);
+    if (text.empty() ||
+        (text.find(';') == std::string::npos && text.front() != ' ' && text.front() != '\t' &&
+         text.back() != ' ' && text.back() != '\t' && text.front() != '"' && text.front() != '\''))
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+    {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
 } // namespace
 
 void LQADOFailNextCreations(int count)
@@ -152,7 +172,7 @@ long CLQADODBController::ConnectForAccess2000(const char* file, const char* pass
     std::snprintf(text, sizeof text,
                   "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%s;Persist Security Info=False;"
                   "Jet OLEDB:Database Password=%s;",
-                  Text(file), Text(password));
+                  Value(file).c_str(), Value(password).c_str());
     return Connect(text);
 }
 
@@ -162,7 +182,7 @@ long CLQADODBController::ConnectForAccess1997(const char* file, const char* pass
     std::snprintf(text, sizeof text,
                   "Provider=Microsoft.Jet.OLEDB.3.51;Data Source=%s;Persist Security Info=False;"
                   "Jet OLEDB:Database Password=%s;",
-                  Text(file), Text(password));
+                  Value(file).c_str(), Value(password).c_str());
     return Connect(text);
 }
 
@@ -172,7 +192,7 @@ long CLQADODBController::ConnectForFoxpro(const char* sourceDB)
     std::snprintf(
         text, sizeof text,
         "Provider=MSDASQL;DRIVER=Microsoft Visual FoxPro Driver;SourceType=DBF;SourceDB=%s;",
-        Text(sourceDB));
+        Value(sourceDB).c_str());
     return Connect(text);
 }
 
@@ -185,12 +205,14 @@ long CLQADODBController::ConnectForSQLServer(const char* server, const char* cat
         std::snprintf(text, sizeof text,
                       "Provider=SQLOLEDB.1;Data Source=%s;Initial Catalog=%s;"
                       "Integrated Security=SSPI;User ID=%s;Password=%s;",
-                      Text(server), Text(catalog), Text(userID), Text(password));
+                      Value(server).c_str(), Value(catalog).c_str(), Value(userID).c_str(),
+                      Value(password).c_str());
     else
         std::snprintf(
             text, sizeof text,
             "Provider=SQLOLEDB.1;Data Source=%s;Initial Catalog=%s;User ID=%s;Password=%s;",
-            Text(server), Text(catalog), Text(userID), Text(password));
+            Value(server).c_str(), Value(catalog).c_str(), Value(userID).c_str(),
+            Value(password).c_str());
     return Connect(text);
 }
 

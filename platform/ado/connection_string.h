@@ -1,5 +1,6 @@
 // "Key=Value;Key=Value;" texts as the providers read them: keys compare
 // without regard to ASCII case, blanks around keys and values are dropped.
+// A value in double or single quotes may hold ';' and, doubled, its quote.
 #pragma once
 
 #include <optional>

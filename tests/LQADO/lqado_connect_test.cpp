@@ -60,6 +60,20 @@ TEST_F(ConnectTest, access1997_opensTheSameFileWithItsOwnProviderText)
     controller.UnInitial();
 }
 
+TEST_F(ConnectTest, pathWithSemicolon_isQuotedAndOpensThatFile)
+{
+    std::string folder = db.Folder() + "/a;b";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    std::string file = folder + "/My.mdb";
+    RunOnDatabaseFile(file, "CREATE TABLE one (x); CREATE TABLE two (y)");
+    ASSERT_EQ(controller.ConnectForAccess2000(file.c_str(), nullptr), 0);
+    EXPECT_EQ(std::string(LQADOLastConnectionString()),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + file +
+                  "\";Persist Security Info=False;Jet OLEDB:Database Password=(null);");
+    EXPECT_EQ(controller.GetTableCount(), 2);
+    controller.UnInitial();
+}
+
 struct ForeignProvider
 {
     const char* name;

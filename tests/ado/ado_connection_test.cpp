@@ -1,4 +1,5 @@
 #include "ado.h"
+#include "connection_string.h"
 #include "test_database.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,17 @@ TEST(ConnectionStrings, keysAreCaseBlindAndOrderFree)
         _bstr_t((" data source = " + db.File() + " ; PROVIDER=microsoft.jet.oledb.4.0").c_str()),
         _bstr_t(""), _bstr_t(""), 0);
     EXPECT_EQ(c->GetState(), adStateOpen);
+}
+
+TEST(ConnectionStrings, quotedValuesKeepSemicolonsAndQuotes)
+{
+    ConnectionString items("Provider=x;Data Source=\"/a;b/c.mdb\";Password='it''s';"
+                           "User ID=\"say \"\"hi\"\"\";Plain= p ;");
+    EXPECT_EQ(items.Get("Data Source").value_or("?"), "/a;b/c.mdb");
+    EXPECT_EQ(items.Get("Password").value_or("?"), "it's");
+    EXPECT_EQ(items.Get("User ID").value_or("?"), "say \"hi\"");
+    EXPECT_EQ(items.Get("Plain").value_or("?"), "p");
+    EXPECT_EQ(items.Get("Provider").value_or("?"), "x");
 }
 
 TEST(ConnectionStrings, missingProviderOrSource_isRefusedClearly)
