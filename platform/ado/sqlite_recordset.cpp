@@ -35,8 +35,8 @@ std::string Quoted(const std::string& name)
 
 bool IsWordChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 // Where the FROM of the outermost select list begins; npos when there is
@@ -629,8 +629,8 @@ DataTypeEnum SqliteRecordset::ColumnType(long column)
     {
         // The common case of a walk, without the checks below.
         return c.declared != adEmpty ? c.declared
-                                     : TypeFromStorage(sqlite3_value_type(sqlite3_column_value(
-                                           m_stmt, static_cast<int>(column))));
+                                     : TypeFromStorage(sqlite3_value_type(
+                                           sqlite3_column_value(m_stmt, static_cast<int>(column))));
     }
     RequireOpen();
     if (c.declared != adEmpty)
