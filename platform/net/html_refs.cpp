@@ -7,6 +7,7 @@
 #include <gumbo.h>
 
 #include <set>
+#include <vector>
 
 namespace
 {
@@ -75,11 +76,34 @@ private:
     std::vector<ResourceRef> m_refs;
 };
 
-void Visit(const GumboNode* node, Collector& out)
+const GumboVector* ChildrenOf(const GumboNode* node)
 {
     if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
-        return;
-    const GumboElement& e = node->v.element;
+        return nullptr;
+    return &node->v.element.children;
+}
+
+// Calls `visit` for every element in document order. Iterative: a page of
+// deeply nested tags must not exhaust the thread's stack.
+template <typename Visit> void ForEachElement(const GumboNode* root, Visit&& visit)
+{
+    std::vector<const GumboNode*> pending{root};
+    while (!pending.empty())
+    {
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        const GumboVector* children = ChildrenOf(node);
+        if (!children)
+            continue;
+        if (!visit(node->v.element))
+            return;
+        for (unsigned i = children->length; i-- > 0;)
+            pending.push_back(static_cast<const GumboNode*>(children->data[i]));
+    }
+}
+
+void VisitElement(const GumboElement& e, Collector& out)
+{
     switch (e.tag)
     {
     case GUMBO_TAG_BASE:
@@ -128,22 +152,17 @@ void Visit(const GumboNode* node, Collector& out)
     out.Add(Attr(e, "background"), ResourceKind::Image);
     if (const char* style = Attr(e, "style"))
         out.AddCss(style);
-    for (unsigned i = 0; i < e.children.length; ++i)
-        Visit(static_cast<const GumboNode*>(e.children.data[i]), out);
 }
 
-const char* FirstBaseHref(const GumboNode* node)
+const char* FirstBaseHref(const GumboNode* root)
 {
-    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
-        return nullptr;
-    const GumboElement& e = node->v.element;
-    if (e.tag == GUMBO_TAG_BASE)
-        if (const char* href = Attr(e, "href"))
-            return href;
-    for (unsigned i = 0; i < e.children.length; ++i)
-        if (const char* href = FirstBaseHref(static_cast<const GumboNode*>(e.children.data[i])))
-            return href;
-    return nullptr;
+    const char* found = nullptr;
+    ForEachElement(root, [&](const GumboElement& e) {
+        if (e.tag == GUMBO_TAG_BASE)
+            found = Attr(e, "href");
+        return found == nullptr;
+    });
+    return found;
 }
 
 // Value after "charset=" inside one tag's text, quotes removed.
@@ -175,13 +194,21 @@ std::string CharsetIn(std::string_view tag)
 
 std::vector<ResourceRef> CollectHtmlReferences(std::string_view html, const std::string& pageUrl)
 {
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
+    // Gumbo keeps a copy of the open-element stack with every parse error, so
+    // a page of many unclosed tags would cost memory quadratic in their
+    // number; the errors are of no use here.
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
     Collector collector(pageUrl);
     // The first <base href> sets the base for the whole document, as browsers do.
     if (const char* href = FirstBaseHref(output->root))
         collector.SetBase(href);
-    Visit(output->root, collector);
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    ForEachElement(output->root, [&](const GumboElement& e) {
+        VisitElement(e, collector);
+        return true;
+    });
+    gumbo_destroy_output(&options, output);
     return collector.Take();
 }
 

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using ::testing::ElementsAre;
 
@@ -99,6 +102,32 @@ TEST(HtmlReferences, BaseElementChangesResolution)
     ASSERT_EQ(refs.size(), 2u);
     EXPECT_EQ(refs[0].url, "http://cdn.example/x/early.png");
     EXPECT_EQ(refs[1].url, "http://cdn.example/x/i.png");
+}
+
+// A page of many unclosed tags is parsed within a modest memory budget (the
+// parser's error records once grew with the square of the nesting depth).
+TEST(HtmlReferences, DeeplyNestedUnclosedTagsStayWithinMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits do not mix with the address sanitizer";
+#else
+    std::string html = "<html><body>";
+    for (int i = 0; i < 20000; ++i)
+        html += "<div>";
+    html += "<img src=\"deep.png\">";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        const rlimit limit{768u << 20, 768u << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        const auto refs = CollectHtmlReferences(html, "http://h.example/p.html");
+        _exit(refs.size() == 1 && refs[0].url == "http://h.example/deep.png" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+#endif
 }
 
 TEST(DeclaredCharset, FromBomAndMetaForms)
