@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git iproute2 util-linux
   # core libraries
   libsqlite3-dev sqlite3 libpugixml-dev libcurl4-openssl-dev libgumbo-dev
   # tests and benchmarks
