@@ -8,7 +8,9 @@
 #include "url_classify.h"
 #include "user_interface.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace
@@ -59,7 +61,10 @@ void ParseArticleText(const std::string& text, CArticleInfo& info, const std::st
     position = SearchFrom(text, position, {kTitleMarker}, "<", title);
     SearchFrom(text, position, LinkMarkers(kAuthorLinkId, kAuthorPath, developHost), "\"", author);
 
-    info.classNumber = AtoiText(classNumber) + kArticleClassIdOffset;
+    // Saturated like atoi itself: the offset must not overflow a huge number.
+    const long long offsetNumber = static_cast<long long>(AtoiText(classNumber)) + kArticleClassIdOffset;
+    info.classNumber = static_cast<std::int32_t>(
+        std::min<long long>(offsetNumber, std::numeric_limits<std::int32_t>::max()));
     info.className = DecodeHtmlReferences(className);
     info.title = DecodeHtmlReferences(title);
     info.author = DecodeHtmlReferences(author);

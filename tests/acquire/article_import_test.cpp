@@ -148,6 +148,9 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{"References", CLASS_LINK("8", "C&amp;C++") TITLE("&lt;T&gt;") AUTHOR("a&#46;b"), 10008,
                    "C&C++", "<T>", "a.b"},
         MarkerCase{"ClassNotNumeric", CLASS_LINK("x1", "C") TITLE("T") AUTHOR("a"), 10000, "C", "T", "a"},
+        // The offset must not overflow a class number at the top of the range.
+        MarkerCase{"HugeClassNumber", CLASS_LINK("99999999999", "C") TITLE("T") AUTHOR("a"), 2147483647, "C", "T",
+                   "a"},
         MarkerCase{"AbsoluteOnOtherHost",
                    "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" href=\"http://evil.example/articlelist.aspx?c=9\">C</a>"
                    TITLE("T"),
