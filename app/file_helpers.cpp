@@ -75,7 +75,11 @@ bool EnsureFolder(const char* path, const void*)
         return false;
     if (stat(path, &st) == 0)
         return S_ISDIR(st.st_mode);
-    return mkdir(path, 0755) == 0;
+    if (mkdir(path, 0755) == 0)
+        return true;
+    // Another process (the program and a companion start together) may have
+    // created it between the two calls.
+    return errno == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool GetModuleFolder(char out[260], const void* addressInModule)

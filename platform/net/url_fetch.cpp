@@ -231,6 +231,26 @@ FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& 
     return result;
 }
 
+// The process umask, read without changing it: umask(0) and back would give
+// files that other threads create meanwhile the wrong mode.
+mode_t ProcessUmask()
+{
+    mode_t mask = 022;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r"))
+    {
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "Umask: %o", &value) == 1)
+            {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        std::fclose(f);
+    }
+    return mask;
+}
+
 std::string TempPathBeside(const std::string& path, int* fd)
 {
     std::string pattern = path + ".partXXXXXX";
@@ -238,9 +258,7 @@ std::string TempPathBeside(const std::string& path, int* fd)
     if (*fd >= 0)
     {
         // mkstemp makes the file private; saved pages are ordinary files.
-        mode_t mask = umask(0);
-        umask(mask);
-        fchmod(*fd, 0666 & ~mask);
+        fchmod(*fd, 0666 & ~ProcessUmask());
     }
     return pattern;
 }

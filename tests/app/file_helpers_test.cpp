@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <atomic>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 TEST(TextBetween, SkipsEmptyPairAndReturnsIndexOfValue)
 {
@@ -103,6 +106,24 @@ TEST_F(FileIo, EnsureFolderOneLevelAndRefusesAFileInTheWay)
     EXPECT_TRUE(FileExists((dir / "file").c_str()));
     EXPECT_TRUE(FileExists((dir / "new").c_str()));
     EXPECT_FALSE(FileExists((dir / "none").c_str()));
+}
+
+TEST_F(FileIo, EnsureFolderRacingAnotherCreatorStillSucceeds)
+{
+    // The program and a companion may create Temp/ at the same moment.
+    for (int round = 0; round < 50; ++round) {
+        const std::string path = dir / ("race" + std::to_string(round));
+        std::atomic<int> failures{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t)
+            threads.emplace_back([&] {
+                if (!EnsureFolder(path.c_str()))
+                    ++failures;
+            });
+        for (auto& t : threads)
+            t.join();
+        ASSERT_EQ(failures.load(), 0) << "round " << round;
+    }
 }
 
 TEST(SafeFileName, StaysOneComponentAndIsStable)
