@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -25,19 +24,6 @@ bool Format(char (&out)[260], const char* format, const char* source, BuildPaths
         return false;
     }
     return true;
-}
-
-// The running program's folder with its trailing "/", however long; empty
-// when the program's file name is unavailable.
-std::string RunningProgramFolder()
-{
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
-        return {};
-    const std::string file(buf, static_cast<size_t>(n));
-    const size_t slash = file.rfind('/');
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }
 
 bool Fail(BuildPathsError code, const char* path, BuildPathsError* error, std::string* failedPath)
@@ -62,7 +48,7 @@ bool BuildPaths(CAppPaths& p, const char* appDirOverride, BuildPathsError* error
     } else if (!GetModuleFolder(p.m_szAppDir)) {
         // A program folder deeper than the table allows deserves the same
         // explanation as a path built from it.
-        const std::string folder = RunningProgramFolder();
+        const std::string folder = GetModuleFolderText();
         if (folder.size() > kMaxPathBytes)
             return Fail(BuildPathsError::PathTooLong, folder.c_str(), error, failedPath);
         return Fail(BuildPathsError::NoProgramFile, "", error, failedPath);

@@ -82,29 +82,35 @@ bool EnsureFolder(const char* path, const void*)
     return errno == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool GetModuleFolder(char out[260], const void* addressInModule)
+std::string GetModuleFolderText(const void* addressInModule)
 {
     std::string file;
     if (addressInModule) {
         Dl_info info{};
         if (!dladdr(addressInModule, &info) || !info.dli_fname)
-            return false;
+            return {};
         char resolved[4096];
         if (!realpath(info.dli_fname, resolved))
-            return false;
+            return {};
         file = resolved;
     } else {
         char buf[4096];
         const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
         if (n <= 0)
-            return false;
+            return {};
         file.assign(buf, static_cast<size_t>(n));
     }
     const size_t slash = file.rfind('/');
-    if (slash == std::string::npos || slash + 1 > kMaxPathBytes)
+    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+}
+
+bool GetModuleFolder(char out[260], const void* addressInModule)
+{
+    const std::string folder = GetModuleFolderText(addressInModule);
+    if (folder.empty() || folder.size() > kMaxPathBytes)
         return false;
-    std::memcpy(out, file.data(), slash + 1);
-    out[slash + 1] = '\0';
+    std::memcpy(out, folder.data(), folder.size());
+    out[folder.size()] = '\0';
     return true;
 }
 

@@ -23,6 +23,8 @@ bool EnsureFolder(const char* path, const void* securityAttributes = nullptr);
 // Folder of the module holding `addressInModule` (null: the program itself),
 // ending with "/". Fails when it would not fit 260 bytes.
 bool GetModuleFolder(char out[260], const void* addressInModule = nullptr);
+// The same folder however long it is; empty when the file name is unavailable.
+std::string GetModuleFolderText(const void* addressInModule = nullptr);
 std::string GetFileExtension(std::string_view path);
 std::string GetFileTitle(std::string_view path);
 
