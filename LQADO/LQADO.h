@@ -1,8 +1,8 @@
 // The database library's whole interface.
 #pragma once
 
-#include "LQADODBController.h"
-#include "LQADOField.h"
-#include "LQADOSQL.h"
-#include "LQADOTable.h"
-#include "LQADOVTData.h"
+#include "LQADO/LQADODBController.h"
+#include "LQADO/LQADOField.h"
+#include "LQADO/LQADOSQL.h"
+#include "LQADO/LQADOTable.h"
+#include "LQADO/LQADOVTData.h"

@@ -1,6 +1,6 @@
-#include "LQADODBController.h"
+#include "LQADO/LQADODBController.h"
 
-#include "LQADOSQL.h"
+#include "LQADO/LQADOSQL.h"
 
 #include <cstdio>
 #include <cstring>

@@ -8,9 +8,9 @@
 // exists yet. Nothing is caught here. Not thread-safe: callers serialise.
 #pragma once
 
-#include "LQADOExport.h"
-#include "LQADOField.h"
-#include "ado.h"
+#include "LQADO/LQADOExport.h"
+#include "LQADO/LQADOField.h"
+#include "platform/ado/ado.h"
 
 using ado::_RecordsetPtr;
 

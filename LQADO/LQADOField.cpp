@@ -1,4 +1,4 @@
-#include "LQADOField.h"
+#include "LQADO/LQADOField.h"
 
 CLQADOField::CLQADOField(long count) : m_pData(new _variant_t[count > 0 ? count : 0]) {}
 

@@ -3,8 +3,8 @@
 // change; the value 1 marks a column the database fills itself.
 #pragma once
 
-#include "LQADOExport.h"
-#include "com_types.h"
+#include "LQADO/LQADOExport.h"
+#include "platform/com_types.h"
 
 constexpr unsigned short LQADO_GENERATED_MARKER = 1;
 

@@ -1,4 +1,4 @@
-#include "LQADOSQL.h"
+#include "LQADO/LQADOSQL.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // longer texts are cut there.
 #pragma once
 
-#include "LQADOExport.h"
+#include "LQADO/LQADOExport.h"
 
 constexpr unsigned long LQADO_SQL_BUFFER = 1024;
 

@@ -1,6 +1,6 @@
-#include "LQADOTable.h"
+#include "LQADO/LQADOTable.h"
 
-#include "LQADOSQL.h"
+#include "LQADO/LQADOSQL.h"
 
 #include <cstdio>
 

@@ -2,8 +2,8 @@
 // its current record buffer.
 #pragma once
 
-#include "LQADOExport.h"
-#include "LQADOField.h"
+#include "LQADO/LQADOExport.h"
+#include "LQADO/LQADOField.h"
 
 class LQADO_API CLQADOTable
 {

@@ -1,4 +1,4 @@
-#include "LQADOVTData.h"
+#include "LQADO/LQADOVTData.h"
 
 #include <cstring>
 

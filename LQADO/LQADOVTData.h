@@ -2,8 +2,8 @@
 // bound 0), for long binary columns.
 #pragma once
 
-#include "LQADOExport.h"
-#include "com_types.h"
+#include "LQADO/LQADOExport.h"
+#include "platform/com_types.h"
 
 class LQADO_API CLQADOVTData
 {

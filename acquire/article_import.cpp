@@ -1,12 +1,12 @@
-#include "article_import.h"
+#include "acquire/article_import.h"
 
-#include "app_config.h"
-#include "debug_log.h"
-#include "file_helpers.h"
-#include "import_common.h"
-#include "offline_store.h"
-#include "url_classify.h"
-#include "user_interface.h"
+#include "config/app_config.h"
+#include "base/debug_log.h"
+#include "base/file_helpers.h"
+#include "acquire/import_common.h"
+#include "store/offline_store.h"
+#include "acquire/url_classify.h"
+#include "acquire/user_interface.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "download_queue.h"
+#include "acquire/download_queue.h"
 
 CDownloadQueue::CDownloadQueue(CClassifyHosts hosts) : m_hosts(std::move(hosts)) {}
 

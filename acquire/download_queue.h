@@ -3,7 +3,7 @@
 // lock while fetching, so appending never waits for a download.
 #pragma once
 
-#include "url_classify.h"
+#include "acquire/url_classify.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "download_worker.h"
+#include "acquire/download_worker.h"
 
 #include <exception>
 

@@ -6,9 +6,9 @@
 // aborting a running transfer and dropping the requests that wait.
 #pragma once
 
-#include "download_queue.h"
-#include "page_archiver.h"
-#include "url_fetch.h"
+#include "acquire/download_queue.h"
+#include "platform/net/page_archiver.h"
+#include "platform/net/url_fetch.h"
 
 #include <atomic>
 #include <string>

@@ -1,11 +1,11 @@
-#include "import_common.h"
+#include "acquire/import_common.h"
 
-#include "debug_log.h"
-#include "edit_tree_model.h"
-#include "file_helpers.h"
-#include "mhtml_decode.h"
-#include "text.h"
-#include "user_interface.h"
+#include "base/debug_log.h"
+#include "tree/edit_tree_model.h"
+#include "base/file_helpers.h"
+#include "acquire/mhtml_decode.h"
+#include "platform/text.h"
+#include "acquire/user_interface.h"
 
 #include <cerrno>
 #include <fcntl.h>

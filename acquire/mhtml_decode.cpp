@@ -1,7 +1,7 @@
-#include "mhtml_decode.h"
+#include "acquire/mhtml_decode.h"
 
-#include "content_type.h"
-#include "mhtml_reader.h"
+#include "platform/net/content_type.h"
+#include "platform/net/mhtml_reader.h"
 
 namespace
 {

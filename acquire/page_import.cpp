@@ -1,10 +1,10 @@
-#include "page_import.h"
+#include "acquire/page_import.h"
 
-#include "edit_tree_model.h"
-#include "file_helpers.h"
-#include "import_common.h"
-#include "offline_store.h"
-#include "user_interface.h"
+#include "tree/edit_tree_model.h"
+#include "base/file_helpers.h"
+#include "acquire/import_common.h"
+#include "store/offline_store.h"
+#include "acquire/user_interface.h"
 
 #include <vector>
 

@@ -1,14 +1,14 @@
-#include "topic_import.h"
+#include "acquire/topic_import.h"
 
-#include "app_paths.h"
-#include "debug_log.h"
-#include "edit_tree_model.h"
-#include "file_helpers.h"
-#include "import_common.h"
-#include "offline_store.h"
-#include "text.h"
-#include "user_interface.h"
-#include "xml_helpers.h"
+#include "base/app_paths.h"
+#include "base/debug_log.h"
+#include "tree/edit_tree_model.h"
+#include "base/file_helpers.h"
+#include "acquire/import_common.h"
+#include "store/offline_store.h"
+#include "platform/text.h"
+#include "acquire/user_interface.h"
+#include "base/xml_helpers.h"
 
 #include <vector>
 

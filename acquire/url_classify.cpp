@@ -1,8 +1,8 @@
-#include "url_classify.h"
+#include "acquire/url_classify.h"
 
-#include "app_config.h"
-#include "file_helpers.h"
-#include "text.h"
+#include "config/app_config.h"
+#include "base/file_helpers.h"
+#include "platform/text.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
-#include "app_config.h"
+#include "config/app_config.h"
 
-#include "text.h"
-#include "xml_helpers.h"
+#include "platform/text.h"
+#include "base/xml_helpers.h"
 
 CAppConfig::CAppConfig() : CConfigStore(u"LQConfigure") {}
 

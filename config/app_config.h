@@ -2,7 +2,7 @@
 // UTF-8; absent text keys read as empty text, absent integer keys as 0.
 #pragma once
 
-#include "config_store.h"
+#include "config/config_store.h"
 
 #include <string>
 #include <string_view>

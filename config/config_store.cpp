@@ -1,7 +1,7 @@
-#include "config_store.h"
+#include "config/config_store.h"
 
-#include "text.h"
-#include "xml_helpers.h"
+#include "platform/text.h"
+#include "base/xml_helpers.h"
 
 #include <vector>
 

@@ -8,7 +8,7 @@
 // One lock guards the map, so any thread may get or set.
 #pragma once
 
-#include "com_types.h"
+#include "platform/com_types.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "com_types.h"
+#include "platform/com_types.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "database_creation.h"
+#include "store/database_creation.h"
 
 #include <sqlite3.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // MyZELK-initdb SCHEMA DATABASE: creates the offline database from the
 // schema when it is missing; an existing database is left untouched.
-#include "database_creation.h"
+#include "store/database_creation.h"
 
 #include <cstdio>
 

@@ -1,10 +1,9 @@
-#include "offline_store.h"
+#include "store/offline_store.h"
 
-#include "LQADOSQL.h"
-#include "LQADOVTData.h"
-#include "debug_log.h"
-#include "file_helpers.h"
-#include "message_box.h"
+#include "LQADO/LQADOSQL.h"
+#include "LQADO/LQADOVTData.h"
+#include "base/debug_log.h"
+#include "base/file_helpers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,7 +11,6 @@
 
 namespace
 {
-constexpr const char* kOpenFailedText = "初始化数据库失败!";
 constexpr const char* kUnknownErrorText = "Unkown Error";
 constexpr const char* kCommunityPrefix = "Community_OffLineData_";
 constexpr const char* kDevelopPrefix = "Develop_OffLineData_";
@@ -106,6 +104,7 @@ int COfflineStore::OpenDatabase()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     long rc = kStoreEngineError;
+    m_openError.clear();
     try
     {
         // No password: the connection text then carries "(null)".
@@ -113,15 +112,19 @@ int COfflineStore::OpenDatabase()
     }
     catch (const _com_error& e)
     {
+        m_openError = DescribeComError(e);
         LogComError(e);
     }
     catch (...)
     {
+        m_openError = kUnknownErrorText;
         WriteDebugLog(kUnknownErrorText);
     }
     if (rc != LQADO_OK)
     {
-        PlatformMessageBox(kOpenFailedText, "MyZELK", MB_OK | MB_ICONWARNING);
+        if (m_openError.empty())
+            m_openError = "the database library refused the connection (code " +
+                          std::to_string(rc) + ")";
         return 0;
     }
     return 1;

@@ -10,8 +10,8 @@
 // operations).
 #pragma once
 
-#include "LQADODBController.h"
-#include "offline_tables.h"
+#include "LQADO/LQADODBController.h"
+#include "store/offline_tables.h"
 
 #include <mutex>
 #include <string>
@@ -41,9 +41,11 @@ public:
     COfflineStore(const COfflineStore&) = delete;
     COfflineStore& operator=(const COfflineStore&) = delete;
 
-    // 1 when connected; 0 after the box "初始化数据库失败!" (a missing or
-    // unreadable database is never created here).
+    // 1 when connected; 0 when not, with the reason in OpenError() (a missing
+    // or unreadable database is never created here). Telling the user is the
+    // caller's part.
     int OpenDatabase();
+    const std::string& OpenError() const { return m_openError; }
     void CloseDatabase();
 
     // 1 when the row was stored, 0 when it was refused (rolled back, logged;
@@ -96,5 +98,6 @@ private:
     CLQADODBController& m_controller;
     std::string m_databaseFile;
     std::string m_tempFolder;
+    std::string m_openError;
     std::recursive_mutex m_lock;
 };

@@ -1,7 +1,7 @@
-#include "offline_tables.h"
+#include "store/offline_tables.h"
 
-#include "LQADOVTData.h"
-#include "text.h"
+#include "LQADO/LQADOVTData.h"
+#include "platform/text.h"
 
 #include <cstdio>
 

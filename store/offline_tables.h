@@ -2,7 +2,7 @@
 // with the read-back rules the lists and the importers rely on.
 #pragma once
 
-#include "LQADOTable.h"
+#include "LQADO/LQADOTable.h"
 
 #include <string>
 #include <string_view>

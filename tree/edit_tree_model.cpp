@@ -1,4 +1,4 @@
-#include "edit_tree_model.h"
+#include "tree/edit_tree_model.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 // and adds mouse, keyboard and menus. Used on the user-interface thread only.
 #pragma once
 
-#include "edit_tree_node.h"
-#include "edit_tree_observer.h"
+#include "tree/edit_tree_node.h"
+#include "tree/edit_tree_observer.h"
 
 #include <cstdint>
 #include <memory>

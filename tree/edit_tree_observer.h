@@ -4,7 +4,7 @@
 // info records live only for the call.
 #pragma once
 
-#include "edit_tree_node.h"
+#include "tree/edit_tree_node.h"
 
 #include <cstdint>
 #include <string>

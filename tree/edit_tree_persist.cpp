@@ -1,10 +1,10 @@
 // Loading and saving the room tree as OffLine.xml: root LQEditTree with
 // Text, PersistCount and Version; Node elements with ID, Text, ImageIndex,
 // their child Nodes, then their Data entries.
-#include "edit_tree_model.h"
+#include "tree/edit_tree_model.h"
 
-#include "text.h"
-#include "xml_helpers.h"
+#include "platform/text.h"
+#include "base/xml_helpers.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
-#include "companion.h"
+#include "app/cmd/companion.h"
 
-#include "app_core.h"
-#include "console_ui.h"
+#include "app/startup/app_core.h"
+#include "app/cmd/console_ui.h"
 
 #include <cstring>
 #include <iostream>

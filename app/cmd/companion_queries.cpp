@@ -1,13 +1,13 @@
 // list, search, extract, tree and classify: read-only views of the library,
 // except extract, which re-creates a display copy as opening an item does.
-#include "companion.h"
+#include "app/cmd/companion.h"
 
-#include "app_core.h"
-#include "edit_tree_model.h"
-#include "file_helpers.h"
-#include "offline_tables.h"
-#include "room_tree_setup.h"
-#include "url_classify.h"
+#include "app/startup/app_core.h"
+#include "tree/edit_tree_model.h"
+#include "base/file_helpers.h"
+#include "store/offline_tables.h"
+#include "app/startup/room_tree_setup.h"
+#include "acquire/url_classify.h"
 
 #include <iostream>
 #include <optional>

@@ -1,19 +1,19 @@
 // save: queue every address, let the download worker fetch and import them
 // one at a time, and report each item as it completes.
-#include "companion.h"
+#include "app/cmd/companion.h"
 
-#include "app_core.h"
-#include "article_import.h"
-#include "console_ui.h"
-#include "download_worker.h"
-#include "edit_tree_model.h"
-#include "file_helpers.h"
-#include "import_common.h"
-#include "offline_tables.h"
-#include "page_import.h"
-#include "room_tree_setup.h"
-#include "topic_import.h"
-#include "url_classify.h"
+#include "app/startup/app_core.h"
+#include "acquire/article_import.h"
+#include "app/cmd/console_ui.h"
+#include "acquire/download_worker.h"
+#include "tree/edit_tree_model.h"
+#include "base/file_helpers.h"
+#include "acquire/import_common.h"
+#include "store/offline_tables.h"
+#include "acquire/page_import.h"
+#include "app/startup/room_tree_setup.h"
+#include "acquire/topic_import.h"
+#include "acquire/url_classify.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "console_ui.h"
+#include "app/cmd/console_ui.h"
 
 #include <cstdio>
 

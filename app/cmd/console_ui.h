@@ -3,9 +3,9 @@
 // a save can say why an item failed.
 #pragma once
 
-#include "download_worker.h"
-#include "message_box.h"
-#include "user_interface.h"
+#include "acquire/download_worker.h"
+#include "platform/message_box.h"
+#include "acquire/user_interface.h"
 
 #include <mutex>
 #include <string>

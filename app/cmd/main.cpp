@@ -1,3 +1,3 @@
-#include "companion.h"
+#include "app/cmd/companion.h"
 
 int main(int argc, char** argv) { return RunCompanion(argc, argv); }

@@ -1,8 +1,9 @@
-#include "app_core.h"
+#include "app/startup/app_core.h"
 
-#include "builtin_hosts.h"
-#include "message_box.h"
-#include "text.h"
+#include "base/builtin_hosts.h"
+#include "base/debug_log.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
 
 CMyZELKCore::CMyZELKCore() = default;
 
@@ -37,8 +38,11 @@ CMyZELKCore::StartResult CMyZELKCore::Start(const Options& options)
     m_config.SetHostForFullSearchCommunity(hosts.fullSearch);
 
     m_store = std::make_unique<COfflineStore>(m_db, m_paths.m_szDatabaseFile, m_paths.m_szTempDir);
-    if (!m_store->OpenDatabase())
+    if (!m_store->OpenDatabase()) {
+        WriteDebugLog((std::string("Cannot open ") + m_paths.m_szDatabaseFile + ": " + m_store->OpenError()).c_str());
+        PlatformMessageBox("初始化数据库失败!", "MyZELK", MB_OK | MB_ICONWARNING);
         return StartResult::DatabaseFailed;
+    }
     return StartResult::Started;
 }
 

@@ -5,10 +5,10 @@
 // application folder, configuration and database.
 #pragma once
 
-#include "LQADODBController.h"
-#include "app_config.h"
-#include "app_paths.h"
-#include "offline_store.h"
+#include "LQADO/LQADODBController.h"
+#include "config/app_config.h"
+#include "base/app_paths.h"
+#include "store/offline_store.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "room_tree_setup.h"
+#include "app/startup/room_tree_setup.h"
 
-#include "app_paths.h"
-#include "edit_tree_model.h"
+#include "base/app_paths.h"
+#include "tree/edit_tree_model.h"
 
 bool OpenRoomTree(CEditTreeModel& tree, const CAppPaths& paths, std::string* error)
 {

@@ -1,4 +1,4 @@
-#include "devtools_pipe.h"
+#include "bench/mhtml/devtools_pipe.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,10 +1,10 @@
 // Archiving the 40-resource sample page: our archiver fetching one resource
 // after another and in parallel, the raw libcurl transfers underneath, and
 // headless Chromium's own MHTML snapshot of the same page.
-#include "devtools_pipe.h"
-#include "mhtml_reader.h"
-#include "page_archiver.h"
-#include "sample_service_process.h"
+#include "bench/mhtml/devtools_pipe.h"
+#include "platform/net/mhtml_reader.h"
+#include "platform/net/page_archiver.h"
+#include "tests/support/sample_service_process.h"
 
 #include <curl/curl.h>
 

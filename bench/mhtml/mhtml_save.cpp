@@ -1,5 +1,5 @@
 // Saves one page as a web archive: mhtml_save URL PATH
-#include "page_archiver.h"
+#include "platform/net/page_archiver.h"
 
 #include <cstdio>
 

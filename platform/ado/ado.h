@@ -10,7 +10,7 @@
 // to move to. Creation functions return an HRESULT and never raise.
 #pragma once
 
-#include "com_types.h"
+#include "platform/com_types.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
-#include "ado.h"
+#include "platform/ado/ado.h"
 
-#include "sqlite_connection.h"
-#include "sqlite_recordset.h"
+#include "platform/ado/sqlite_connection.h"
+#include "platform/ado/sqlite_recordset.h"
 
 #include <atomic>
 #include <new>

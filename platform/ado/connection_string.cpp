@@ -1,6 +1,6 @@
-#include "connection_string.h"
+#include "platform/ado/connection_string.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 namespace ado
 {

@@ -1,9 +1,9 @@
-#include "sqlite_connection.h"
+#include "platform/ado/sqlite_connection.h"
 
-#include "connection_string.h"
-#include "sqlite_recordset.h"
-#include "sqlite_values.h"
-#include "text.h"
+#include "platform/ado/connection_string.h"
+#include "platform/ado/sqlite_recordset.h"
+#include "platform/ado/sqlite_values.h"
+#include "platform/text.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>

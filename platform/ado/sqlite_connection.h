@@ -2,8 +2,8 @@
 // prepared statements shared by the record sets opened on it.
 #pragma once
 
-#include "ado.h"
-#include "ref_counted.h"
+#include "platform/ado/ado.h"
+#include "platform/ado/ref_counted.h"
 
 #include <cstdint>
 #include <string>

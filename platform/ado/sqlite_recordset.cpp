@@ -1,8 +1,8 @@
-#include "sqlite_recordset.h"
+#include "platform/ado/sqlite_recordset.h"
 
-#include "sqlite_connection.h"
-#include "sqlite_values.h"
-#include "text.h"
+#include "platform/ado/sqlite_connection.h"
+#include "platform/ado/sqlite_values.h"
+#include "platform/text.h"
 
 #include <sqlite3.h>
 

@@ -6,8 +6,8 @@
 // inserts into that table.
 #pragma once
 
-#include "ado.h"
-#include "ref_counted.h"
+#include "platform/ado/ado.h"
+#include "platform/ado/ref_counted.h"
 
 #include <cstdint>
 #include <memory>

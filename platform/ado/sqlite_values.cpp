@@ -1,4 +1,4 @@
-#include "sqlite_values.h"
+#include "platform/ado/sqlite_values.h"
 
 #include <sqlite3.h>
 

@@ -2,7 +2,7 @@
 // columns report.
 #pragma once
 
-#include "ado.h"
+#include "platform/ado/ado.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

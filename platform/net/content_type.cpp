@@ -1,6 +1,6 @@
-#include "content_type.h"
+#include "platform/net/content_type.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
-#include "css_refs.h"
+#include "platform/net/css_refs.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <cctype>
 

@@ -1,8 +1,8 @@
-#include "html_refs.h"
+#include "platform/net/html_refs.h"
 
-#include "css_refs.h"
-#include "text.h"
-#include "url_resolve.h"
+#include "platform/net/css_refs.h"
+#include "platform/text.h"
+#include "platform/net/url_resolve.h"
 
 #include <gumbo.h>
 

@@ -1,7 +1,7 @@
-#include "mhtml_reader.h"
+#include "platform/net/mhtml_reader.h"
 
-#include "mime_codec.h"
-#include "text.h"
+#include "platform/net/mime_codec.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <map>

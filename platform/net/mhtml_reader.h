@@ -6,7 +6,7 @@
 // closing delimiter, and a single-part message holding the page alone.
 #pragma once
 
-#include "mhtml_part.h"
+#include "platform/net/mhtml_part.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "mhtml_writer.h"
+#include "platform/net/mhtml_writer.h"
 
-#include "content_type.h"
-#include "mime_codec.h"
+#include "platform/net/content_type.h"
+#include "platform/net/mime_codec.h"
 
 #include <ctime>
 #include <random>

@@ -2,7 +2,7 @@
 // page: the first part is the page, the rest are its resources.
 #pragma once
 
-#include "mhtml_part.h"
+#include "platform/net/mhtml_part.h"
 
 #include <string>
 #include <vector>

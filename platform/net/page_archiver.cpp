@@ -1,11 +1,11 @@
-#include "page_archiver.h"
+#include "platform/net/page_archiver.h"
 
-#include "content_type.h"
-#include "css_refs.h"
-#include "html_refs.h"
-#include "mhtml_writer.h"
-#include "text.h"
-#include "url_resolve.h"
+#include "platform/net/content_type.h"
+#include "platform/net/css_refs.h"
+#include "platform/net/html_refs.h"
+#include "platform/net/mhtml_writer.h"
+#include "platform/text.h"
+#include "platform/net/url_resolve.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 // the page itself (or of writing the archive) fails the whole.
 #pragma once
 
-#include "url_fetch.h"
+#include "platform/net/url_fetch.h"
 
 #include <string>
 #include <vector>

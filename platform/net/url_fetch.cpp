@@ -1,4 +1,4 @@
-#include "url_fetch.h"
+#include "platform/net/url_fetch.h"
 
 #include <curl/curl.h>
 

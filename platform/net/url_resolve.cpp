@@ -1,6 +1,6 @@
-#include "url_resolve.h"
+#include "platform/net/url_resolve.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <curl/curl.h>
 

@@ -1,12 +1,12 @@
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
-#include "atomic_file.h"
-#include "text.h"
-#include "xml_encoding.h"
-#include "xml_names.h"
-#include "xml_parser.h"
-#include "xml_serializer.h"
-#include "xml_tree_access.h"
+#include "platform/xml/atomic_file.h"
+#include "platform/text.h"
+#include "platform/xml/xml_encoding.h"
+#include "platform/xml/xml_names.h"
+#include "platform/xml/xml_parser.h"
+#include "platform/xml/xml_serializer.h"
+#include "platform/xml/xml_tree_access.h"
 
 #include <fstream>
 #include <iterator>

@@ -18,7 +18,7 @@
 // description; load/save report failure as false.
 #pragma once
 
-#include "com_types.h"
+#include "platform/com_types.h"
 
 #include <cstddef>
 #include <memory>

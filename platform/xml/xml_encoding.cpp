@@ -1,6 +1,6 @@
-#include "xml_encoding.h"
+#include "platform/xml/xml_encoding.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "xml_names.h"
+#include "platform/xml/xml_names.h"
 
 namespace
 {

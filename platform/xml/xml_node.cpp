@@ -1,8 +1,8 @@
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
-#include "xml_names.h"
-#include "xml_serializer.h"
-#include "xml_tree_access.h"
+#include "platform/xml/xml_names.h"
+#include "platform/xml/xml_serializer.h"
+#include "platform/xml/xml_tree_access.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "xml_parser.h"
+#include "platform/xml/xml_parser.h"
 
-#include "text.h"
-#include "xml_tree_access.h"
+#include "platform/text.h"
+#include "platform/xml/xml_tree_access.h"
 
 #include <pugixml.hpp>
 

@@ -1,7 +1,7 @@
 // Parses UTF-8 XML text with pugixml into our node tree.
 #pragma once
 
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
 #include <string_view>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "xml_serializer.h"
+#include "platform/xml/xml_serializer.h"
 
-#include "xml_tree_access.h"
+#include "platform/xml/xml_tree_access.h"
 
 #include <cstdio>
 

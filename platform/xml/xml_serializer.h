@@ -2,7 +2,7 @@
 // (no declaration added, no indentation, no white space between nodes).
 #pragma once
 
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
 #include <string>
 #include <string_view>

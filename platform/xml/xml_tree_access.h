@@ -2,7 +2,7 @@
 // which would otherwise go through live lists for every step.
 #pragma once
 
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
 struct XmlTreeAccess
 {

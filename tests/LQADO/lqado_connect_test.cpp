@@ -1,5 +1,5 @@
-#include "LQADO.h"
-#include "test_database.h"
+#include "LQADO/LQADO.h"
+#include "tests/support/test_database.h"
 
 #include <gtest/gtest.h>
 

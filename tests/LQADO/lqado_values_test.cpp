@@ -1,4 +1,4 @@
-#include "LQADO.h"
+#include "LQADO/LQADO.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "article_import.h"
-#include "import_test_support.h"
+#include "acquire/article_import.h"
+#include "tests/acquire/import_test_support.h"
 
 namespace
 {

@@ -3,15 +3,15 @@
 // and a user interface that records what it is asked to show.
 #pragma once
 
-#include "app_config.h"
-#include "app_paths.h"
-#include "database_creation.h"
-#include "debug_log.h"
-#include "edit_tree_model.h"
-#include "import_common.h"
-#include "message_box.h"
-#include "offline_store.h"
-#include "user_interface.h"
+#include "config/app_config.h"
+#include "base/app_paths.h"
+#include "store/database_creation.h"
+#include "base/debug_log.h"
+#include "tree/edit_tree_model.h"
+#include "acquire/import_common.h"
+#include "platform/message_box.h"
+#include "store/offline_store.h"
+#include "acquire/user_interface.h"
 
 #include <gtest/gtest.h>
 

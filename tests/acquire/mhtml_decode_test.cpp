@@ -1,4 +1,4 @@
-#include "mhtml_decode.h"
+#include "acquire/mhtml_decode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "import_test_support.h"
-#include "page_import.h"
+#include "tests/acquire/import_test_support.h"
+#include "acquire/page_import.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
-#include "import_common.h"
-#include "page_import.h"
+#include "acquire/import_common.h"
+#include "acquire/page_import.h"
 
 #include <gtest/gtest.h>
 

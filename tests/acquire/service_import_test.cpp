@@ -1,11 +1,11 @@
 // Saving from the sample community service on loopback, as the download
 // worker does: topic XML fetched as it is, pages archived by our archiver,
 // then imported.
-#include "article_import.h"
-#include "import_test_support.h"
-#include "page_archiver.h"
-#include "sample_service_process.h"
-#include "url_fetch.h"
+#include "acquire/article_import.h"
+#include "tests/acquire/import_test_support.h"
+#include "platform/net/page_archiver.h"
+#include "tests/support/sample_service_process.h"
+#include "platform/net/url_fetch.h"
 
 namespace
 {

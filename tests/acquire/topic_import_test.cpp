@@ -1,5 +1,5 @@
-#include "import_test_support.h"
-#include "topic_import.h"
+#include "tests/acquire/import_test_support.h"
+#include "acquire/topic_import.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "url_classify.h"
+#include "acquire/url_classify.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ado.h"
-#include "connection_string.h"
-#include "test_database.h"
+#include "platform/ado/ado.h"
+#include "platform/ado/connection_string.h"
+#include "tests/support/test_database.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-#include "ado.h"
-#include "test_database.h"
+#include "platform/ado/ado.h"
+#include "tests/support/test_database.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The companion as a script would use it: a copied installation, the sample
 // service on loopback, and the files the program leaves behind.
-#include "run_program.h"
-#include "sample_service_process.h"
+#include "tests/support/run_program.h"
+#include "tests/support/sample_service_process.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

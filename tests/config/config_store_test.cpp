@@ -1,7 +1,7 @@
-#include "app_config.h"
+#include "config/app_config.h"
 
-#include "scratch_dir.h"
-#include "text.h"
+#include "tests/support/scratch_dir.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "download_queue.h"
+#include "acquire/download_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "download_worker.h"
-#include "sample_service_process.h"
+#include "acquire/download_worker.h"
+#include "tests/support/sample_service_process.h"
 
 #include <gtest/gtest.h>
 

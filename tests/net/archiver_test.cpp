@@ -1,6 +1,6 @@
-#include "mhtml_reader.h"
-#include "page_archiver.h"
-#include "sample_service_process.h"
+#include "platform/net/mhtml_reader.h"
+#include "platform/net/page_archiver.h"
+#include "tests/support/sample_service_process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mime_codec.h"
+#include "platform/net/mime_codec.h"
 
 #include <gtest/gtest.h>
 

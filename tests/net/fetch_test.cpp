@@ -1,5 +1,5 @@
-#include "sample_service_process.h"
-#include "url_fetch.h"
+#include "tests/support/sample_service_process.h"
+#include "platform/net/url_fetch.h"
 
 #include <gtest/gtest.h>
 

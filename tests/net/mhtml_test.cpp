@@ -1,5 +1,5 @@
-#include "mhtml_reader.h"
-#include "mhtml_writer.h"
+#include "platform/net/mhtml_reader.h"
+#include "platform/net/mhtml_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "content_type.h"
-#include "css_refs.h"
-#include "html_refs.h"
-#include "url_resolve.h"
+#include "platform/net/content_type.h"
+#include "platform/net/css_refs.h"
+#include "platform/net/html_refs.h"
+#include "platform/net/url_resolve.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

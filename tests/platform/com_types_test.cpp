@@ -1,4 +1,4 @@
-#include "com_types.h"
+#include "platform/com_types.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "app_core.h"
-#include "database_creation.h"
-#include "recording_message_box.h"
-#include "temp_dir.h"
+#include "app/startup/app_core.h"
+#include "store/database_creation.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "offline_tables.h"
+#include "store/offline_tables.h"
 
-#include "LQADOVTData.h"
+#include "LQADO/LQADOVTData.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "store_fixture.h"
+#include "tests/store/store_fixture.h"
 
 #include <atomic>
 #include <set>

@@ -2,11 +2,11 @@
 // open store over it, the log and message boxes captured.
 #pragma once
 
-#include "database_creation.h"
-#include "debug_log.h"
-#include "message_box.h"
-#include "offline_store.h"
-#include "test_database.h"
+#include "store/database_creation.h"
+#include "base/debug_log.h"
+#include "platform/message_box.h"
+#include "store/offline_store.h"
+#include "tests/support/test_database.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
 // Records message boxes and answers them, installed for one test's scope.
 #pragma once
 
-#include "message_box.h"
+#include "platform/message_box.h"
 
 #include <mutex>
 #include <string>

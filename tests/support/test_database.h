@@ -2,7 +2,7 @@
 // and a scratch database file in a fresh folder, removed afterwards.
 #pragma once
 
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 #include <sqlite3.h>
 

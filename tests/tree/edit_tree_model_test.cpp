@@ -1,4 +1,4 @@
-#include "tree_test_support.h"
+#include "tests/tree/tree_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Shared helpers of the room tree tests: a scratch folder and file access.
 #pragma once
 
-#include "edit_tree_model.h"
+#include "tree/edit_tree_model.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,11 +1,11 @@
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
-#include "text.h"
+#include "platform/text.h"
 #include <vector>
 
 namespace

@@ -1,7 +1,7 @@
-#include "xml_dom.h"
+#include "platform/xml/xml_dom.h"
 
-#include "scratch_dir.h"
-#include "text.h"
+#include "tests/support/scratch_dir.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 // name) raises _com_error, which they do not catch.
 #pragma once
 
-#include "com_types.h"
-#include "xml_dom.h"
+#include "platform/com_types.h"
+#include "platform/xml/xml_dom.h"
 
 #include <cstdint>
 #include <string>

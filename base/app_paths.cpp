@@ -1,6 +1,6 @@
-#include "app_paths.h"
+#include "base/app_paths.h"
 
-#include "file_helpers.h"
+#include "base/file_helpers.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "xml_helpers.h"
+#include "base/xml_helpers.h"
 
-#include "scratch_dir.h"
-#include "text.h"
+#include "tests/support/scratch_dir.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 

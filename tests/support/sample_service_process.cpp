@@ -1,4 +1,4 @@
-#include "sample_service_process.h"
+#include "tests/support/sample_service_process.h"
 
 #include <arpa/inet.h>
 #include <csignal>

@@ -1,7 +1,7 @@
-#include "file_helpers.h"
+#include "base/file_helpers.h"
 
-#include "debug_log.h"
-#include "text.h"
+#include "base/debug_log.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cerrno>

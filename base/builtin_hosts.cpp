@@ -1,4 +1,4 @@
-#include "builtin_hosts.h"
+#include "base/builtin_hosts.h"
 
 #include <cstdlib>
 

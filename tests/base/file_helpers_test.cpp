@@ -1,6 +1,6 @@
-#include "file_helpers.h"
-#include "recording_message_box.h"
-#include "temp_dir.h"
+#include "base/file_helpers.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "file_helpers.h"
-#include "temp_dir.h"
+#include "base/file_helpers.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

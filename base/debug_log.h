@@ -3,7 +3,7 @@
 // the current folder, with CR LF line ends as the log has always had.
 #pragma once
 
-#include "com_types.h"
+#include "platform/com_types.h"
 
 // 0 after the entry is written and flushed; -1 when the log cannot be opened
 // (the next call tries again). Safe to call from several threads.

@@ -1,6 +1,6 @@
-#include "xml_helpers.h"
+#include "base/xml_helpers.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "app_paths.h"
-#include "builtin_hosts.h"
-#include "file_helpers.h"
-#include "temp_dir.h"
+#include "base/app_paths.h"
+#include "base/builtin_hosts.h"
+#include "base/file_helpers.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "debug_log.h"
+#include "base/debug_log.h"
 
-#include "message_box.h"
+#include "platform/message_box.h"
 
 #include <cstdarg>
 #include <cstdio>
