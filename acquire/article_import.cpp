@@ -108,15 +108,9 @@ void CContentImporter::ImportArticleFile(const std::string& address, const std::
     row.SetText(CDevelopTable::fAuthor, info.author);
     row.SetText(CDevelopTable::fRemark, kRemarkText);
 
-    std::vector<unsigned char> content;
-    if (!ReadFileWithTrailingZero(path, content))
-        return;
-    row.SetBinary(CDevelopTable::fContent, content.data(), static_cast<long>(content.size()));
-
-    m_store.InsertRecord(row);
-
-    CopyFileIfAbsent(path, m_store.DevelopDisplayPath(row.GetLong(CDevelopTable::fID)));
-
-    EnsureRoomNode(kDevelopNodeText, row.GetLong(CDevelopTable::fRoomID),
-                   row.GetText(CDevelopTable::fRoomName));
+    StoreDownload(row, CDevelopTable::fContent, path,
+                  m_store.DevelopDisplayPath(row.GetLong(CDevelopTable::fID)), [&] {
+                      EnsureRoomNode(kDevelopNodeText, row.GetLong(CDevelopTable::fRoomID),
+                                     row.GetText(CDevelopTable::fRoomName));
+                  });
 }

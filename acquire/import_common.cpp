@@ -1,5 +1,7 @@
 #include "acquire/import_common.h"
 
+#include "store/offline_store.h"
+#include "store/offline_tables.h"
 #include "base/debug_log.h"
 #include "tree/edit_tree_model.h"
 #include "base/file_helpers.h"
@@ -34,6 +36,22 @@ std::string RoomLabel(const std::string& name)
     return label.substr(first, label.find_last_not_of(' ') - first + 1);
 }
 } // namespace
+
+void CContentImporter::StoreDownload(COfflineTable& row, long contentColumn, const std::string& path,
+                                     const std::string& displayPath,
+                                     const std::function<void()>& addRoomNode)
+{
+    std::vector<unsigned char> content;
+    if (!ReadFileWithTrailingZero(path, content))
+        return;
+    row.SetBinary(contentColumn, content.data(), static_cast<long>(content.size()));
+
+    m_store.InsertRecord(row);
+
+    CopyFileIfAbsent(path, displayPath);
+
+    addRoomNode();
+}
 
 void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roomId,
                                       const std::string& roomName)
@@ -148,32 +166,6 @@ long ExtractCharset(const std::string& text, std::string& charset)
 
 namespace
 {
-void AppendUtf8(std::string& out, unsigned long code)
-{
-    if (code < 0x80)
-    {
-        out += static_cast<char>(code);
-    }
-    else if (code < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else if (code < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The character of one reference body ("amp", "#38", "#x26"); 0 when unknown.
 unsigned long ReferenceValue(const std::string& body)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ class CAppConfig;
 class CEditTreeModel;
 class CEditTreeItem;
 class COfflineStore;
+class COfflineTable;
 class IImportUserInterface;
 struct CAppPaths;
 
@@ -35,6 +37,12 @@ public:
     void ImportOtherPageFile(const std::string& address, const std::string& path);
 
 private:
+    // The end every import shares: the downloaded file (with its trailing
+    // zero) becomes the row's content column, the row is stored, the display
+    // copy placed and the room node added.
+    void StoreDownload(COfflineTable& row, long contentColumn, const std::string& path,
+                       const std::string& displayPath, const std::function<void()>& addRoomNode);
+
     // Finds the room by id anywhere in the tree; when absent, adds it below
     // the category node and gives it the id.
     void EnsureRoomNode(const char* categoryText, std::int32_t roomId, const std::string& roomName);

@@ -54,20 +54,14 @@ void CContentImporter::ImportOtherPageFile(const std::string& /*address*/, const
     row.SetNow(CTopicTable::fInDate);
     row.SetText(CTopicTable::fRemark, kRemarkText);
 
-    std::vector<unsigned char> content;
-    if (!ReadFileWithTrailingZero(path, content))
-        return;
-    row.SetBinary(CTopicTable::fContent, content.data(), static_cast<long>(content.size()));
-
-    m_store.InsertRecord(row);
-
-    CopyFileIfAbsent(path, m_store.TopicDisplayPath(row.GetText(CTopicTable::fTitle)));
-
-    m_ui.RunOnUserInterfaceThread([&] {
-        if (CEditTreeItem* top = m_tree.GetRootItem())
-        {
-            m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
-            m_tree.SaveTree(nullptr);
-        }
-    });
+    StoreDownload(row, CTopicTable::fContent, path,
+                  m_store.TopicDisplayPath(row.GetText(CTopicTable::fTitle)), [&] {
+                      m_ui.RunOnUserInterfaceThread([&] {
+                          if (CEditTreeItem* top = m_tree.GetRootItem())
+                          {
+                              m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
+                              m_tree.SaveTree(nullptr);
+                          }
+                      });
+                  });
 }

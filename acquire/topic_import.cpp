@@ -123,15 +123,9 @@ void CContentImporter::ImportTopicFile(const std::string& path)
     row.SetLong(CCommunityTable::fEndState, AtoiText(info.EndState));
     row.SetText(CCommunityTable::fRemark, kRemarkText);
 
-    std::vector<unsigned char> content;
-    if (!ReadFileWithTrailingZero(path, content))
-        return;
-    row.SetBinary(CCommunityTable::fContent, content.data(), static_cast<long>(content.size()));
-
-    m_store.InsertRecord(row);
-
-    CopyFileIfAbsent(path, m_store.CommunityDisplayPath(row.GetLong(CCommunityTable::fID)));
-
-    EnsureRoomNode(kCommunityNodeText, row.GetLong(CCommunityTable::fRoomID),
-                   row.GetText(CCommunityTable::fRoomName));
+    StoreDownload(row, CCommunityTable::fContent, path,
+                  m_store.CommunityDisplayPath(row.GetLong(CCommunityTable::fID)), [&] {
+                      EnsureRoomNode(kCommunityNodeText, row.GetLong(CCommunityTable::fRoomID),
+                                     row.GetText(CCommunityTable::fRoomName));
+                  });
 }

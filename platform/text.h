@@ -10,6 +10,8 @@
 std::u16string Utf16FromUtf8(std::string_view utf8);
 std::string Utf8FromUtf16(std::u16string_view wide);
 bool IsValidUtf8(std::string_view bytes);
+// Appends the UTF-8 form of one code point (at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t cp);
 
 // Converts between any two charsets iconv knows; nullopt when a charset is
 // unknown or the input cannot be converted. Charset names are normalised

@@ -1,5 +1,6 @@
 #include "platform/net/mhtml_reader.h"
 
+#include "platform/net/content_type.h"
 #include "platform/net/mime_codec.h"
 #include "platform/text.h"
 
@@ -207,12 +208,37 @@ std::string HeaderParameter(std::string_view value, std::string_view name)
     return {};
 }
 
+namespace
+{
+std::string_view StripAngles(std::string_view id)
+{
+    while (!id.empty() && (id.front() == ' ' || id.front() == '\t'))
+        id.remove_prefix(1);
+    while (!id.empty() && (id.back() == ' ' || id.back() == '\t'))
+        id.remove_suffix(1);
+    if (id.size() >= 2 && id.front() == '<' && id.back() == '>')
+        id = id.substr(1, id.size() - 2);
+    return id;
+}
+} // namespace
+
 const MhtmlPart* MhtmlArchive::MainPart() const
 {
-    for (const auto& part : parts)
-        if (!snapshotLocation.empty() && part.location == snapshotLocation)
+    if (parts.empty())
+        return nullptr;
+    const std::string start = HeaderParameter(contentType, "start");
+    if (const std::string_view id = StripAngles(start); !id.empty())
+        for (const MhtmlPart& part : parts)
+            if (StripAngles(part.contentId) == id)
+                return &part;
+    if (!snapshotLocation.empty())
+        for (const MhtmlPart& part : parts)
+            if (part.location == snapshotLocation)
+                return &part;
+    for (const MhtmlPart& part : parts)
+        if (ParseContentType(part.contentType).mimeType == "text/html")
             return &part;
-    return parts.empty() ? nullptr : &parts.front();
+    return &parts.front();
 }
 
 std::optional<MhtmlArchive> ParseMhtml(std::string_view text, MhtmlDecoding decoding)

@@ -19,7 +19,8 @@ struct MhtmlArchive
     std::string contentType;      // the top-level Content-Type value
     std::vector<MhtmlPart> parts;
 
-    // The page itself: the part at the snapshot location, else the first part.
+    // The page itself: the part the "start" parameter names, else the one at
+    // the snapshot location, else the first text/html part, else the first.
     const MhtmlPart* MainPart() const;
 };
 
