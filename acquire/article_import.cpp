@@ -1,12 +1,12 @@
 #include "acquire/article_import.h"
 
-#include "config/app_config.h"
-#include "base/debug_log.h"
-#include "base/file_helpers.h"
 #include "acquire/import_common.h"
-#include "store/offline_store.h"
 #include "acquire/url_classify.h"
 #include "acquire/user_interface.h"
+#include "base/debug_log.h"
+#include "base/file_helpers.h"
+#include "config/app_config.h"
+#include "store/offline_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,14 +55,15 @@ void ParseArticleText(const std::string& text, CArticleInfo& info, const std::st
     std::string title;
     std::string author;
 
-    long position = SearchFrom(text, 0, LinkMarkers(kClassLinkId, kClassPath, developHost), "\"",
-                               classNumber);
+    long position =
+        SearchFrom(text, 0, LinkMarkers(kClassLinkId, kClassPath, developHost), "\"", classNumber);
     position = SearchFrom(text, position, {">"}, "<", className);
     position = SearchFrom(text, position, {kTitleMarker}, "<", title);
     SearchFrom(text, position, LinkMarkers(kAuthorLinkId, kAuthorPath, developHost), "\"", author);
 
     // Saturated like atoi itself: the offset must not overflow a huge number.
-    const long long offsetNumber = static_cast<long long>(AtoiText(classNumber)) + kArticleClassIdOffset;
+    const long long offsetNumber =
+        static_cast<long long>(AtoiText(classNumber)) + kArticleClassIdOffset;
     info.classNumber = static_cast<std::int32_t>(
         std::min<long long>(offsetNumber, std::numeric_limits<std::int32_t>::max()));
     info.className = DecodeHtmlReferences(className);
@@ -109,7 +110,9 @@ void CContentImporter::ImportArticleFile(const std::string& address, const std::
     row.SetText(CDevelopTable::fRemark, kRemarkText);
 
     StoreDownload(row, CDevelopTable::fContent, path,
-                  m_store.DevelopDisplayPath(row.GetLong(CDevelopTable::fID)), [&] {
+                  m_store.DevelopDisplayPath(row.GetLong(CDevelopTable::fID)),
+                  [&]
+                  {
                       EnsureRoomNode(kDevelopNodeText, row.GetLong(CDevelopTable::fRoomID),
                                      row.GetText(CDevelopTable::fRoomName));
                   });

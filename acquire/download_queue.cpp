@@ -48,11 +48,13 @@ bool CDownloadQueue::ConfirmExit(const std::function<bool(size_t waiting)>& ask)
     return ask(m_downloadQueue.size());
 }
 
-std::unique_ptr<CDownloadRequest> CDownloadQueue::TakeNext(std::chrono::milliseconds maxWait,
-                                                           const std::function<bool()>& stopRequested)
+std::unique_ptr<CDownloadRequest>
+CDownloadQueue::TakeNext(std::chrono::milliseconds maxWait,
+                         const std::function<bool()>& stopRequested)
 {
     std::unique_lock lock(m_csDownloadQueue);
-    m_queueChanged.wait_for(lock, maxWait, [&] { return !m_downloadQueue.empty() || stopRequested(); });
+    m_queueChanged.wait_for(lock, maxWait,
+                            [&] { return !m_downloadQueue.empty() || stopRequested(); });
     if (m_downloadQueue.empty() || stopRequested())
         return nullptr;
     auto request = std::move(m_downloadQueue.front());

@@ -2,14 +2,14 @@
 
 #include <exception>
 
-bool DownloadToFile(const std::string& address, const std::string& path, const FetchOptions& options,
-                    std::string* error)
+bool DownloadToFile(const std::string& address, const std::string& path,
+                    const FetchOptions& options, std::string* error)
 {
     return DownloadUrlToFile(address, path, options, error);
 }
 
-bool SavePageArchive(const std::string& address, const std::string& path, const ArchiveOptions& options,
-                     std::string* error)
+bool SavePageArchive(const std::string& address, const std::string& path,
+                     const ArchiveOptions& options, std::string* error)
 {
     ArchiveResult result = SavePageAsMhtml(address, path, options);
     if (!result.ok && error)
@@ -36,9 +36,10 @@ std::string DownloadFailedNotice(const std::string& address)
     return "无法下载" + address;
 }
 
-CDownloadWorker::CDownloadWorker(CDownloadQueue& queue, IDownloadImporter& importer, IDownloadUi& ui,
-                                 std::string tempDir, ArchiveOptions options)
-    : m_queue(queue), m_importer(importer), m_ui(ui), m_tempDir(std::move(tempDir)), m_options(std::move(options))
+CDownloadWorker::CDownloadWorker(CDownloadQueue& queue, IDownloadImporter& importer,
+                                 IDownloadUi& ui, std::string tempDir, ArchiveOptions options)
+    : m_queue(queue), m_importer(importer), m_ui(ui), m_tempDir(std::move(tempDir)),
+      m_options(std::move(options))
 {
     m_options.fetch.abort = &m_stop;
 }
@@ -78,7 +79,8 @@ void CDownloadWorker::DownloadWorker()
 {
     while (!m_stop)
     {
-        std::unique_ptr<CDownloadRequest> request = m_queue.TakeNext(kIdlePoll, [this] { return m_stop.load(); });
+        std::unique_ptr<CDownloadRequest> request =
+            m_queue.TakeNext(kIdlePoll, [this] { return m_stop.load(); });
         if (!request)
             continue;
         try
@@ -101,8 +103,9 @@ void CDownloadWorker::Process(const CDownloadRequest& request)
 {
     const std::string path = DownloadFileFor(request.kind, m_tempDir);
     std::string error;
-    bool fetched = request.kind == CommunityTopic ? DownloadToFile(request.address, path, m_options.fetch, &error)
-                                                  : SavePageArchive(request.address, path, m_options, &error);
+    bool fetched = request.kind == CommunityTopic
+                       ? DownloadToFile(request.address, path, m_options.fetch, &error)
+                       : SavePageArchive(request.address, path, m_options, &error);
     if (m_stop)
         return; // stopped mid-transfer: no notice, nothing imported
     if (!fetched)

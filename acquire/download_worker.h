@@ -37,11 +37,11 @@ public:
 };
 
 // Fetches `address` into `path` as it is; true on success.
-bool DownloadToFile(const std::string& address, const std::string& path, const FetchOptions& options = {},
-                    std::string* error = nullptr);
+bool DownloadToFile(const std::string& address, const std::string& path,
+                    const FetchOptions& options = {}, std::string* error = nullptr);
 // Writes a single-file web archive of the page at `address` to `path`.
-bool SavePageArchive(const std::string& address, const std::string& path, const ArchiveOptions& options = {},
-                     std::string* error = nullptr);
+bool SavePageArchive(const std::string& address, const std::string& path,
+                     const ArchiveOptions& options = {}, std::string* error = nullptr);
 
 // Fixed temporary file of each kind inside the temporary folder.
 std::string DownloadFileFor(DownloadKind kind, const std::string& tempDir);
@@ -52,8 +52,8 @@ std::string DownloadFailedNotice(const std::string& address);
 class CDownloadWorker
 {
 public:
-    CDownloadWorker(CDownloadQueue& queue, IDownloadImporter& importer, IDownloadUi& ui, std::string tempDir,
-                    ArchiveOptions options = {});
+    CDownloadWorker(CDownloadQueue& queue, IDownloadImporter& importer, IDownloadUi& ui,
+                    std::string tempDir, ArchiveOptions options = {});
     ~CDownloadWorker(); // stops the thread
     CDownloadWorker(const CDownloadWorker&) = delete;
     CDownloadWorker& operator=(const CDownloadWorker&) = delete;

@@ -1,13 +1,13 @@
 #include "acquire/import_common.h"
 
+#include "acquire/mhtml_decode.h"
+#include "acquire/user_interface.h"
+#include "base/debug_log.h"
+#include "base/file_helpers.h"
+#include "platform/text.h"
 #include "store/offline_store.h"
 #include "store/offline_tables.h"
-#include "base/debug_log.h"
 #include "tree/edit_tree_model.h"
-#include "base/file_helpers.h"
-#include "acquire/mhtml_decode.h"
-#include "platform/text.h"
-#include "acquire/user_interface.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -37,8 +37,8 @@ std::string RoomLabel(const std::string& name)
 }
 } // namespace
 
-void CContentImporter::StoreDownload(COfflineTable& row, long contentColumn, const std::string& path,
-                                     const std::string& displayPath,
+void CContentImporter::StoreDownload(COfflineTable& row, long contentColumn,
+                                     const std::string& path, const std::string& displayPath,
                                      const std::function<void()>& addRoomNode)
 {
     std::vector<unsigned char> content;
@@ -57,25 +57,27 @@ void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roo
                                       const std::string& roomName)
 {
     std::string label = RoomLabel(roomName);
-    m_ui.RunOnUserInterfaceThread([&] {
-        CEditTreeItem* category = m_tree.FindChildByText(m_tree.GetRootItem(), categoryText);
-        if (!category)
+    m_ui.RunOnUserInterfaceThread(
+        [&]
         {
-            // Without its category node the room has nowhere to go.
-            WriteDebugLog((std::string("Room tree has no node ") + categoryText).c_str());
-            return;
-        }
-        if (m_tree.FindItemById(roomId))
-            return; // known room, even under another name
-        // Adding returns an existing child of the same text; giving it this id
-        // would take that room's node away from it, so the new room gets its
-        // own label.
-        if (m_tree.HasChildWithText(category, label))
-            label += " (" + std::to_string(roomId) + ")";
-        CEditTreeItem* room = m_tree.AddChildAndNotify(category, label);
-        m_tree.SetNodeId(room, roomId);
-        m_tree.SaveTree(nullptr);
-    });
+            CEditTreeItem* category = m_tree.FindChildByText(m_tree.GetRootItem(), categoryText);
+            if (!category)
+            {
+                // Without its category node the room has nowhere to go.
+                WriteDebugLog((std::string("Room tree has no node ") + categoryText).c_str());
+                return;
+            }
+            if (m_tree.FindItemById(roomId))
+                return; // known room, even under another name
+            // Adding returns an existing child of the same text; giving it this id
+            // would take that room's node away from it, so the new room gets its
+            // own label.
+            if (m_tree.HasChildWithText(category, label))
+                label += " (" + std::to_string(roomId) + ")";
+            CEditTreeItem* room = m_tree.AddChildAndNotify(category, label);
+            m_tree.SetNodeId(room, roomId);
+            m_tree.SaveTree(nullptr);
+        });
 }
 
 bool ReadFileWithTrailingZero(const std::string& path, std::vector<unsigned char>& bytes)
@@ -140,7 +142,8 @@ long ExtractCharset(const std::string& text, std::string& charset)
     // Pages write Charset= and CHARSET= as well; lowering keeps the offsets.
     const std::string lowered = ToLowerAscii(text);
     const std::string marker = "charset=";
-    for (size_t at = lowered.find(marker); at != std::string::npos; at = lowered.find(marker, at + 1))
+    for (size_t at = lowered.find(marker); at != std::string::npos;
+         at = lowered.find(marker, at + 1))
     {
         size_t begin = at + marker.size();
         size_t end;
@@ -173,7 +176,8 @@ unsigned long ReferenceValue(const std::string& body)
     {
         const char* name;
         unsigned long code;
-    } kNamed[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
+    } kNamed[] = {{"amp", '&'},  {"lt", '<'},    {"gt", '>'},
+                  {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
     for (const auto& named : kNamed)
         if (body == named.name)
             return named.code;
@@ -215,7 +219,8 @@ std::string DecodeHtmlReferences(const std::string& text)
             const size_t semicolon = text.find(';', i + 1);
             if (semicolon != std::string::npos && semicolon - i <= 10)
             {
-                if (const unsigned long code = ReferenceValue(text.substr(i + 1, semicolon - i - 1)))
+                if (const unsigned long code =
+                        ReferenceValue(text.substr(i + 1, semicolon - i - 1)))
                 {
                     AppendUtf8(out, code);
                     i = semicolon;

@@ -1,10 +1,10 @@
 #include "acquire/page_import.h"
 
-#include "tree/edit_tree_model.h"
-#include "base/file_helpers.h"
 #include "acquire/import_common.h"
-#include "store/offline_store.h"
 #include "acquire/user_interface.h"
+#include "base/file_helpers.h"
+#include "store/offline_store.h"
+#include "tree/edit_tree_model.h"
 
 #include <vector>
 
@@ -55,13 +55,17 @@ void CContentImporter::ImportOtherPageFile(const std::string& /*address*/, const
     row.SetText(CTopicTable::fRemark, kRemarkText);
 
     StoreDownload(row, CTopicTable::fContent, path,
-                  m_store.TopicDisplayPath(row.GetText(CTopicTable::fTitle)), [&] {
-                      m_ui.RunOnUserInterfaceThread([&] {
-                          if (CEditTreeItem* top = m_tree.GetRootItem())
+                  m_store.TopicDisplayPath(row.GetText(CTopicTable::fTitle)),
+                  [&]
+                  {
+                      m_ui.RunOnUserInterfaceThread(
+                          [&]
                           {
-                              m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
-                              m_tree.SaveTree(nullptr);
-                          }
-                      });
+                              if (CEditTreeItem* top = m_tree.GetRootItem())
+                              {
+                                  m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
+                                  m_tree.SaveTree(nullptr);
+                              }
+                          });
                   });
 }

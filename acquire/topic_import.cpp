@@ -1,14 +1,14 @@
 #include "acquire/topic_import.h"
 
+#include "acquire/import_common.h"
+#include "acquire/user_interface.h"
 #include "base/app_paths.h"
 #include "base/debug_log.h"
-#include "tree/edit_tree_model.h"
 #include "base/file_helpers.h"
-#include "acquire/import_common.h"
-#include "store/offline_store.h"
-#include "platform/text.h"
-#include "acquire/user_interface.h"
 #include "base/xml_helpers.h"
+#include "platform/text.h"
+#include "store/offline_store.h"
+#include "tree/edit_tree_model.h"
 
 #include <vector>
 
@@ -124,7 +124,9 @@ void CContentImporter::ImportTopicFile(const std::string& path)
     row.SetText(CCommunityTable::fRemark, kRemarkText);
 
     StoreDownload(row, CCommunityTable::fContent, path,
-                  m_store.CommunityDisplayPath(row.GetLong(CCommunityTable::fID)), [&] {
+                  m_store.CommunityDisplayPath(row.GetLong(CCommunityTable::fID)),
+                  [&]
+                  {
                       EnsureRoomNode(kCommunityNodeText, row.GetLong(CCommunityTable::fRoomID),
                                      row.GetText(CCommunityTable::fRoomName));
                   });

@@ -1,7 +1,7 @@
 #include "acquire/url_classify.h"
 
-#include "config/app_config.h"
 #include "base/file_helpers.h"
+#include "config/app_config.h"
 #include "platform/text.h"
 
 #include <exception>

@@ -5,17 +5,20 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // sprintf into a 260-byte member, refusing instead of truncating.
 bool Format(char (&out)[260], const char* format, const char* source, BuildPathsError* error,
             std::string* failedPath)
 {
     const int n = std::snprintf(out, sizeof out, format, source);
-    if (n < 0 || static_cast<size_t>(n) > kMaxPathBytes) {
+    if (n < 0 || static_cast<size_t>(n) > kMaxPathBytes)
+    {
         if (error)
             *error = BuildPathsError::PathTooLong;
-        if (failedPath) {
+        if (failedPath)
+        {
             char full[1024];
             std::snprintf(full, sizeof full, format, source);
             *failedPath = full;
@@ -42,10 +45,13 @@ bool BuildPaths(CAppPaths& p, const char* appDirOverride, BuildPathsError* error
 {
     if (error)
         *error = BuildPathsError::None;
-    if (appDirOverride) {
+    if (appDirOverride)
+    {
         if (!Format(p.m_szAppDir, "%s", appDirOverride, error, failedPath))
             return false;
-    } else if (!GetModuleFolder(p.m_szAppDir)) {
+    }
+    else if (!GetModuleFolder(p.m_szAppDir))
+    {
         // A program folder deeper than the table allows deserves the same
         // explanation as a path built from it.
         const std::string folder = GetModuleFolderText();

@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
 std::string Trim(const std::string& s)
 {
@@ -17,9 +18,11 @@ bool IsHostText(const std::string& v)
 {
     if (v.empty() || v.size() > 253)
         return false;
-    for (char c : v) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    for (char c : v)
+    {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == ':' || c == '[' ||
+                        c == ']';
         if (!ok)
             return false;
     }
@@ -31,7 +34,8 @@ bool IsHostText(const std::string& v)
 CBuiltInHosts ApplyHostsOverride(CBuiltInHosts hosts, const std::string& text)
 {
     size_t pos = 0;
-    while (pos < text.size()) {
+    while (pos < text.size())
+    {
         size_t next = text.find(',', pos);
         if (next == std::string::npos)
             next = text.size();

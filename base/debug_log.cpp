@@ -8,7 +8,8 @@
 #include <mutex>
 #include <string>
 
-namespace {
+namespace
+{
 
 std::mutex g_logLock;
 std::FILE* g_log = nullptr;
@@ -21,7 +22,8 @@ constexpr size_t kEntrySize = 1024;
 void SetDebugLogPathForTesting(const char* path)
 {
     std::lock_guard<std::mutex> lock(g_logLock);
-    if (g_log) {
+    if (g_log)
+    {
         std::fclose(g_log);
         g_log = nullptr;
     }
@@ -31,7 +33,8 @@ void SetDebugLogPathForTesting(const char* path)
 int WriteDebugLog(const char* message)
 {
     std::lock_guard<std::mutex> lock(g_logLock);
-    if (!g_log) {
+    if (!g_log)
+    {
         g_log = std::fopen(g_logPath.c_str(), "a+");
         if (!g_log)
             return -1;
@@ -48,7 +51,8 @@ int WriteDebugLog(const char* message)
     // UTF-8 character.
     std::string text = message ? message : "(null)";
     const size_t room = kEntrySize - 1 - (std::char_traits<char>::length(stamp) + 1);
-    if (text.size() > room) {
+    if (text.size() > room)
+    {
         size_t cut = room;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
             --cut;
@@ -57,7 +61,8 @@ int WriteDebugLog(const char* message)
     // Text mode on the original platform turned each LF into CR LF.
     std::string entry;
     entry.reserve(text.size() + 40);
-    for (char c : text) {
+    for (char c : text)
+    {
         if (c == '\n')
             entry += '\r';
         entry += c;

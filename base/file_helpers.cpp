@@ -21,8 +21,11 @@ int ReadWholeFile(const char* path, void* buffer, long length)
     if (!f)
         return 0;
     // A folder opens for reading here but holds no bytes to read.
-    struct stat st{};
-    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    struct stat st
+    {
+    };
+    if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))
+    {
         std::fclose(f);
         return 0;
     }
@@ -47,9 +50,12 @@ long WriteWholeFile(const char* path, const void* data, long length)
 
 long GetFileSizeOrReport(const char* path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f || fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (!f || fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))
+    {
         const int error = f ? (S_ISDIR(st.st_mode) ? EISDIR : errno) : errno;
         if (f)
             std::fclose(f);
@@ -64,13 +70,17 @@ long GetFileSizeOrReport(const char* path)
 
 bool FileExists(const char* path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return path && stat(path, &st) == 0;
 }
 
 bool EnsureFolder(const char* path, const void*)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!path || !*path)
         return false;
     if (stat(path, &st) == 0)
@@ -85,7 +95,8 @@ bool EnsureFolder(const char* path, const void*)
 std::string GetModuleFolderText(const void* addressInModule)
 {
     std::string file;
-    if (addressInModule) {
+    if (addressInModule)
+    {
         Dl_info info{};
         if (!dladdr(addressInModule, &info) || !info.dli_fname)
             return {};
@@ -93,7 +104,9 @@ std::string GetModuleFolderText(const void* addressInModule)
         if (!realpath(info.dli_fname, resolved))
             return {};
         file = resolved;
-    } else {
+    }
+    else
+    {
         char buf[4096];
         const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
         if (n <= 0)
@@ -114,7 +127,8 @@ bool GetModuleFolder(char out[260], const void* addressInModule)
     return true;
 }
 
-namespace {
+namespace
+{
 std::string_view LastComponent(std::string_view path)
 {
     const size_t slash = path.rfind('/');
@@ -136,7 +150,8 @@ std::string GetFileTitle(std::string_view path)
     return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
-namespace {
+namespace
+{
 
 bool PassesFilter(const std::string& name, const std::string& filter)
 {
@@ -146,7 +161,8 @@ bool PassesFilter(const std::string& name, const std::string& filter)
     if (ext.empty())
         return false;
     size_t pos = 0;
-    while (pos <= filter.size()) {
+    while (pos <= filter.size())
+    {
         size_t next = filter.find(';', pos);
         if (next == std::string::npos)
             next = filter.size();
@@ -173,7 +189,8 @@ int WalkFolder(const char* folder, const WalkOptions& options, WalkCallback call
     if (!dir)
         return 1;
     std::vector<std::string> names;
-    while (dirent* e = readdir(dir)) {
+    while (dirent* e = readdir(dir))
+    {
         if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
             names.emplace_back(e->d_name);
     }
@@ -181,14 +198,20 @@ int WalkFolder(const char* folder, const WalkOptions& options, WalkCallback call
     std::sort(names.begin(), names.end());
 
     int result = 0;
-    for (const std::string& name : names) {
+    for (const std::string& name : names)
+    {
         const std::string full = std::string(folder) + "/" + name;
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (lstat(full.c_str(), &st) != 0)
             continue;
-        if (S_ISDIR(st.st_mode)) {
+        if (S_ISDIR(st.st_mode))
+        {
             result = WalkFolder(full.c_str(), options, callback);
-        } else if (PassesFilter(name, options.filter)) {
+        }
+        else if (PassesFilter(name, options.filter))
+        {
             WalkFindData data{name, static_cast<std::uint64_t>(st.st_size)};
             WalkEntry fileEntry;
             fileEntry.folderPath = folder;
@@ -210,13 +233,15 @@ long TextBetween(const std::string& text, long start, const std::string& begin,
     if (start < 0 || begin.empty())
         return -1;
     size_t pos = static_cast<size_t>(start);
-    while (pos <= text.size()) {
+    while (pos <= text.size())
+    {
         const size_t b = text.find(begin, pos);
         if (b == std::string::npos)
             return -1;
         const size_t candidate = b + begin.size();
         const size_t e = end.empty() ? std::string::npos : text.find(end, candidate);
-        if (e == std::string::npos || e == candidate) {
+        if (e == std::string::npos || e == candidate)
+        {
             pos = candidate;
             continue;
         }
@@ -236,7 +261,10 @@ size_t CommonPrefix(const std::string& a, const std::string& b, std::string& out
     return n;
 }
 
-bool ContainsCrLf(std::string_view text) { return text.find("\r\n") != std::string_view::npos; }
+bool ContainsCrLf(std::string_view text)
+{
+    return text.find("\r\n") != std::string_view::npos;
+}
 
 bool IsAllDigits(std::string_view text)
 {
@@ -260,7 +288,8 @@ int AtoiText(std::string_view text)
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    {
         value = value * 10 + (text[i] - '0');
         if (value > 2147483648LL)
             value = 2147483648LL;
@@ -272,11 +301,20 @@ int AtoiText(std::string_view text)
     return static_cast<int>(value);
 }
 
-int IntFromText(std::u16string_view wide) { return AtoiText(Utf8FromUtf16(wide)); }
+int IntFromText(std::u16string_view wide)
+{
+    return AtoiText(Utf8FromUtf16(wide));
+}
 
-std::u16string WideFromNarrow(std::string_view narrow) { return Utf16FromUtf8(narrow); }
+std::u16string WideFromNarrow(std::string_view narrow)
+{
+    return Utf16FromUtf8(narrow);
+}
 
-std::u16string WideFromUtf8(std::string_view bytes) { return Utf16FromUtf8(bytes); }
+std::u16string WideFromUtf8(std::string_view bytes)
+{
+    return Utf16FromUtf8(bytes);
+}
 
 std::string SafeFileNameFromTitle(std::string_view title, size_t maxBytes)
 {
@@ -284,20 +322,20 @@ std::string SafeFileNameFromTitle(std::string_view title, size_t maxBytes)
     std::string clean = Utf8FromUtf16(Utf16FromUtf8(title));
     std::string out;
     out.reserve(clean.size());
-    for (size_t i = 0; i < clean.size(); ++i) {
+    for (size_t i = 0; i < clean.size(); ++i)
+    {
         const char ch = clean[i];
         const auto c = static_cast<unsigned char>(ch);
         // C1 control characters (U+0080 to U+009F) are control characters too.
-        if (c == 0xC2 && i + 1 < clean.size() &&
-            static_cast<unsigned char>(clean[i + 1]) >= 0x80 &&
-            static_cast<unsigned char>(clean[i + 1]) <= 0x9F) {
+        if (c == 0xC2 && i + 1 < clean.size() && static_cast<unsigned char>(clean[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(clean[i + 1]) <= 0x9F)
+        {
             out += '_';
             ++i;
             continue;
         }
         const bool bad = c < 0x20 || c == 0x7F || ch == '/' || ch == '\\' || ch == ':' ||
-                         ch == '*' || ch == '?' || ch == '"' || ch == '<' || ch == '>' ||
-                         ch == '|';
+                         ch == '*' || ch == '?' || ch == '"' || ch == '<' || ch == '>' || ch == '|';
         out += bad ? '_' : ch;
     }
     // No "..": the second dot of each pair becomes '_'; no leading dot.
@@ -306,7 +344,8 @@ std::string SafeFileNameFromTitle(std::string_view title, size_t maxBytes)
             out[i] = '_';
     if (!out.empty() && out[0] == '.')
         out[0] = '_';
-    if (out.size() > maxBytes) {
+    if (out.size() > maxBytes)
+    {
         size_t cut = maxBytes;
         while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
             --cut;

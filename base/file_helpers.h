@@ -36,7 +36,7 @@ struct WalkFindData
 
 struct WalkEntry
 {
-    int isFolder = 0;               // 1 for the folder entry, 0 for a file
+    int isFolder = 0; // 1 for the folder entry, 0 for a file
     const char* folderPath = nullptr;
     const WalkFindData* findData = nullptr; // files only
     void* context = nullptr;

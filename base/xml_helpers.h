@@ -48,8 +48,8 @@ int SetXmlAttribute(const XmlDocumentPtr& document, const XmlElementPtr& element
 
 // Reads the attribute (exact name) as requested: VT_I4 by atoi rules, else
 // VT_BSTR. 1 and the value; 0 with `value` untouched when it is absent.
-int GetXmlAttribute(const XmlElementPtr& element, std::u16string_view name,
-                    VARTYPE requestedType, _variant_t& value);
+int GetXmlAttribute(const XmlElementPtr& element, std::u16string_view name, VARTYPE requestedType,
+                    _variant_t& value);
 
 // As GetXmlAttribute, but when the attribute's serialised text holds a
 // CR LF pair the value is taken from that text between =" and the next ",

@@ -1,7 +1,7 @@
 #include "config/app_config.h"
 
-#include "platform/text.h"
 #include "base/xml_helpers.h"
+#include "platform/text.h"
 
 CAppConfig::CAppConfig() : CConfigStore(u"LQConfigure") {}
 
@@ -30,12 +30,24 @@ void CAppConfig::SetInt(std::u16string_view key, int value)
 }
 
 #define MYZELK_TEXT_KEY(Key)                                                                       \
-    std::string CAppConfig::Get##Key() const { return GetText(u## #Key); }                        \
-    void CAppConfig::Set##Key(std::string_view value) { SetText(u## #Key, value); }
+    std::string CAppConfig::Get##Key() const                                                       \
+    {                                                                                              \
+        return GetText(u## #Key);                                                                  \
+    }                                                                                              \
+    void CAppConfig::Set##Key(std::string_view value)                                              \
+    {                                                                                              \
+        SetText(u## #Key, value);                                                                  \
+    }
 
 #define MYZELK_INT_KEY(Key)                                                                        \
-    int CAppConfig::Get##Key() const { return GetInt(u## #Key); }                                 \
-    void CAppConfig::Set##Key(int value) { SetInt(u## #Key, value); }
+    int CAppConfig::Get##Key() const                                                               \
+    {                                                                                              \
+        return GetInt(u## #Key);                                                                   \
+    }                                                                                              \
+    void CAppConfig::Set##Key(int value)                                                           \
+    {                                                                                              \
+        SetInt(u## #Key, value);                                                                   \
+    }
 
 MYZELK_TEXT_KEY(HostForCommunity)
 MYZELK_TEXT_KEY(HostForDevelop)

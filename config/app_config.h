@@ -10,7 +10,7 @@
 class CAppConfig : public CConfigStore
 {
 public:
-    CAppConfig();                                // root name "LQConfigure"
+    CAppConfig(); // root name "LQConfigure"
     explicit CAppConfig(std::u16string rootName);
 
     std::string GetHostForCommunity() const;

@@ -1,7 +1,7 @@
 #include "config/config_store.h"
 
-#include "platform/text.h"
 #include "base/xml_helpers.h"
+#include "platform/text.h"
 
 #include <vector>
 
@@ -27,9 +27,8 @@ XmlNodePtr FindRoot(const XmlDocumentPtr& document)
 std::u16string ReadText(const XmlElementPtr& item, std::u16string_view name, bool keepLineBreaks)
 {
     _variant_t value;
-    const int found = keepLineBreaks
-                          ? GetXmlAttributeKeepingLineBreaks(item, name, VT_BSTR, value)
-                          : GetXmlAttribute(item, name, VT_BSTR, value);
+    const int found = keepLineBreaks ? GetXmlAttributeKeepingLineBreaks(item, name, VT_BSTR, value)
+                                     : GetXmlAttribute(item, name, VT_BSTR, value);
     return found ? value.ToWide() : std::u16string();
 }
 

@@ -63,7 +63,8 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, std::uint32_t dims, const SAFEARRAYBOUND*
     array->rgsabound[0] = bounds[0];
     // One extra byte so an empty array still has a distinct data block.
     array->pvData = std::calloc(static_cast<size_t>(bounds[0].cElements) + 1, 1);
-    if (!array->pvData) {
+    if (!array->pvData)
+    {
         std::free(array);
         return nullptr;
     }
@@ -102,7 +103,8 @@ HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** out)
     return S_OK;
 }
 
-namespace {
+namespace
+{
 HRESULT ElementOffset(const SAFEARRAY* array, const std::int32_t* index, size_t* offset)
 {
     if (!array || !index)
@@ -153,7 +155,8 @@ HRESULT SafeArrayGetUBound(const SAFEARRAY* array, std::uint32_t dim, std::int32
         return E_INVALIDARG;
     if (dim != 1)
         return DISP_E_BADINDEX;
-    *out = array->rgsabound[0].lLbound + static_cast<std::int32_t>(array->rgsabound[0].cElements) - 1;
+    *out =
+        array->rgsabound[0].lLbound + static_cast<std::int32_t>(array->rgsabound[0].cElements) - 1;
     return S_OK;
 }
 
@@ -178,7 +181,8 @@ HRESULT SafeArrayUnaccessData(SAFEARRAY* array)
 
 // ---- OLE dates ----------------------------------------------------------------
 
-namespace {
+namespace
+{
 // Days from 1970-01-01 for a proleptic Gregorian date (Howard Hinnant's algorithm).
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
 {
@@ -207,7 +211,8 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d)
 constexpr std::int64_t kOleEpochFromUnixDays = -25569; // 1899-12-30
 } // namespace
 
-namespace {
+namespace
+{
 int DaysInMonth(int year, int month)
 {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -219,10 +224,9 @@ int DaysInMonth(int year, int month)
 bool OleDateFromParts(const OleDateParts& p, DATE* out)
 {
     // A day beyond its month is no date (it would silently become next month's).
-    if (!out || p.month < 1 || p.month > 12 || p.day < 1 ||
-        p.day > DaysInMonth(p.year, p.month) || p.hour < 0 ||
-        p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59 ||
-        p.year < 100 || p.year > 9999)
+    if (!out || p.month < 1 || p.month > 12 || p.day < 1 || p.day > DaysInMonth(p.year, p.month) ||
+        p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||
+        p.second > 59 || p.year < 100 || p.year > 9999)
         return false;
     const std::int64_t days = DaysFromCivil(p.year, p.month, p.day) - kOleEpochFromUnixDays;
     const double fraction = (p.hour * 3600 + p.minute * 60 + p.second) / 86400.0;
@@ -238,7 +242,8 @@ bool PartsFromOleDate(DATE date, OleDateParts* out)
     double whole = std::trunc(date);
     double fraction = std::fabs(date - whole);
     std::int64_t seconds = std::llround(fraction * 86400.0);
-    if (seconds >= 86400) {
+    if (seconds >= 86400)
+    {
         seconds -= 86400;
         whole += date >= 0 ? 1 : -1;
     }
@@ -278,10 +283,12 @@ HRESULT VariantClear(VARIANT* v)
         return E_INVALIDARG;
     if (v->vt == VT_BSTR)
         SysFreeString(v->bstrVal);
-    else if (v->vt == (VT_ARRAY | VT_UI1)) {
+    else if (v->vt == (VT_ARRAY | VT_UI1))
+    {
         if (HRESULT hr = SafeArrayDestroy(v->parray); FAILED(hr))
             return hr;
-    } else if (v->vt & VT_ARRAY)
+    }
+    else if (v->vt & VT_ARRAY)
         return DISP_E_BADVARTYPE;
     v->vt = VT_EMPTY;
     v->dblVal = 0;
@@ -296,19 +303,25 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* source)
         return S_OK;
     VARIANT copy;
     std::memcpy(&copy, source, sizeof copy);
-    if (source->vt == VT_BSTR) {
+    if (source->vt == VT_BSTR)
+    {
         copy.bstrVal = source->bstrVal
                            ? SysAllocStringLen(source->bstrVal, SysStringLen(source->bstrVal))
                            : nullptr;
         if (source->bstrVal && !copy.bstrVal)
             return E_OUTOFMEMORY;
-    } else if (source->vt == (VT_ARRAY | VT_UI1)) {
+    }
+    else if (source->vt == (VT_ARRAY | VT_UI1))
+    {
         if (HRESULT hr = SafeArrayCopy(source->parray, &copy.parray); FAILED(hr))
             return hr;
-    } else if (source->vt & VT_ARRAY) {
+    }
+    else if (source->vt & VT_ARRAY)
+    {
         return DISP_E_BADVARTYPE;
     }
-    if (HRESULT hr = VariantClear(dest); FAILED(hr)) {
+    if (HRESULT hr = VariantClear(dest); FAILED(hr))
+    {
         VariantClear(&copy);
         return hr;
     }
@@ -316,7 +329,8 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* source)
     return S_OK;
 }
 
-namespace {
+namespace
+{
 
 std::u16string FormatNumber(double d)
 {
@@ -328,7 +342,8 @@ std::u16string FormatNumber(double d)
 std::u16string FormatDate(DATE d, bool* ok)
 {
     OleDateParts p{};
-    if (!PartsFromOleDate(d, &p)) {
+    if (!PartsFromOleDate(d, &p))
+    {
         *ok = false;
         return {};
     }
@@ -367,7 +382,8 @@ bool ParseNumber(const std::string& text, double* out)
     if (!*s)
         return false;
     // Plain decimal numbers only: strtod would also take hex, inf and nan.
-    for (const char* c = s; *c && *c != ' ' && *c != '\t'; ++c) {
+    for (const char* c = s; *c && *c != ' ' && *c != '\t'; ++c)
+    {
         if (!std::strchr("0123456789+-.eE", *c))
             return false;
     }
@@ -384,7 +400,8 @@ bool ParseNumber(const std::string& text, double* out)
 // Reads source as a double; false with an HRESULT when it cannot be.
 bool NumericValue(const VARIANT& v, double* out, HRESULT* hr)
 {
-    switch (v.vt) {
+    switch (v.vt)
+    {
     case VT_EMPTY:
         *out = 0;
         return true;
@@ -409,7 +426,8 @@ bool NumericValue(const VARIANT& v, double* out, HRESULT* hr)
     case VT_BOOL:
         *out = v.boolVal ? -1 : 0;
         return true;
-    case VT_BSTR: {
+    case VT_BSTR:
+    {
         const std::string text = Utf8FromUtf16(
             std::u16string_view(v.bstrVal ? v.bstrVal : u"", SysStringLen(v.bstrVal)));
         if (ParseNumber(text, out))
@@ -432,40 +450,56 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t, V
     VARIANT result;
     VariantInit(&result);
     result.wReserved1 = source->wReserved1;
-    if (source->vt == vt) {
+    if (source->vt == vt)
+    {
         if (HRESULT hr = VariantCopy(&result, source); FAILED(hr))
             return hr;
-    } else if (source->vt == VT_NULL && vt != VT_EMPTY) {
+    }
+    else if (source->vt == VT_NULL && vt != VT_EMPTY)
+    {
         return DISP_E_TYPEMISMATCH;
-    } else {
+    }
+    else
+    {
         HRESULT hr = S_OK;
-        switch (vt) {
+        switch (vt)
+        {
         case VT_EMPTY:
             break;
-        case VT_BSTR: {
+        case VT_BSTR:
+        {
             std::u16string text;
-            if (source->vt == VT_DATE) {
+            if (source->vt == VT_DATE)
+            {
                 bool ok = false;
                 text = FormatDate(source->date, &ok);
                 if (!ok)
                     return DISP_E_OVERFLOW;
-            } else if (source->vt == VT_I4) {
+            }
+            else if (source->vt == VT_I4)
+            {
                 text = Utf16FromUtf8(std::to_string(source->lVal));
-            } else if (source->vt == VT_BOOL) {
+            }
+            else if (source->vt == VT_BOOL)
+            {
                 text = source->boolVal ? u"True" : u"False";
-            } else {
+            }
+            else
+            {
                 double d = 0;
                 if (!NumericValue(*source, &d, &hr))
                     return hr;
                 text = source->vt == VT_EMPTY ? u"" : FormatNumber(d);
             }
             result.vt = VT_BSTR;
-            result.bstrVal = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
+            result.bstrVal =
+                SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
             if (!result.bstrVal)
                 return E_OUTOFMEMORY;
             break;
         }
-        case VT_I4: {
+        case VT_I4:
+        {
             double d = 0;
             if (!NumericValue(*source, &d, &hr))
                 return hr;
@@ -477,14 +511,18 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t, V
             break;
         }
         case VT_R8:
-        case VT_DATE: {
+        case VT_DATE:
+        {
             double d = 0;
-            if (source->vt == VT_BSTR && vt == VT_DATE) {
+            if (source->vt == VT_BSTR && vt == VT_DATE)
+            {
                 const std::string text = Utf8FromUtf16(std::u16string_view(
                     source->bstrVal ? source->bstrVal : u"", SysStringLen(source->bstrVal)));
                 if (!ParseDate(text, &d) && !ParseNumber(text, &d))
                     return DISP_E_TYPEMISMATCH;
-            } else if (!NumericValue(*source, &d, &hr)) {
+            }
+            else if (!NumericValue(*source, &d, &hr))
+            {
                 return hr;
             }
             if (vt == VT_DATE && !(d >= -657434.0 && d < 2958466.0))
@@ -498,7 +536,8 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t, V
         }
     }
     result.wReserved1 = source->wReserved1;
-    if (HRESULT hr = VariantClear(dest); FAILED(hr)) {
+    if (HRESULT hr = VariantClear(dest); FAILED(hr))
+    {
         VariantClear(&result);
         return hr;
     }
@@ -510,7 +549,8 @@ bool operator==(const VARIANT& a, const VARIANT& b)
 {
     if (a.vt != b.vt)
         return false;
-    switch (a.vt) {
+    switch (a.vt)
+    {
     case VT_EMPTY:
     case VT_NULL:
         return true;
@@ -548,7 +588,8 @@ bool operator==(const VARIANT& a, const VARIANT& b)
 
 _bstr_t::_bstr_t(const char* utf8)
 {
-    if (utf8) {
+    if (utf8)
+    {
         std::u16string w = Utf16FromUtf8(utf8);
         m_str = SysAllocStringLen(w.data(), static_cast<std::uint32_t>(w.size()));
         if (!m_str)
@@ -558,7 +599,8 @@ _bstr_t::_bstr_t(const char* utf8)
 
 _bstr_t::_bstr_t(const OLECHAR* text)
 {
-    if (text) {
+    if (text)
+    {
         m_str = SysAllocString(text);
         if (!m_str)
             _com_issue_error(E_OUTOFMEMORY);
@@ -574,18 +616,23 @@ _bstr_t::_bstr_t(std::u16string_view text)
 
 _bstr_t::_bstr_t(const _bstr_t& other)
 {
-    if (other.m_str) {
+    if (other.m_str)
+    {
         m_str = SysAllocStringLen(other.m_str, SysStringLen(other.m_str));
         if (!m_str)
             _com_issue_error(E_OUTOFMEMORY);
     }
 }
 
-_bstr_t::_bstr_t(_bstr_t&& other) noexcept : m_str(other.m_str) { other.m_str = nullptr; }
+_bstr_t::_bstr_t(_bstr_t&& other) noexcept : m_str(other.m_str)
+{
+    other.m_str = nullptr;
+}
 
 _bstr_t& _bstr_t::operator=(const _bstr_t& other)
 {
-    if (this != &other) {
+    if (this != &other)
+    {
         _bstr_t copy(other);
         std::swap(m_str, copy.m_str);
     }
@@ -598,14 +645,20 @@ _bstr_t& _bstr_t::operator=(_bstr_t&& other) noexcept
     return *this;
 }
 
-_bstr_t::~_bstr_t() { SysFreeString(m_str); }
+_bstr_t::~_bstr_t()
+{
+    SysFreeString(m_str);
+}
 
 std::u16string _bstr_t::Wide() const
 {
     return m_str ? std::u16string(m_str, SysStringLen(m_str)) : std::u16string();
 }
 
-std::string _bstr_t::Utf8() const { return Utf8FromUtf16(Wide()); }
+std::string _bstr_t::Utf8() const
+{
+    return Utf8FromUtf16(Wide());
+}
 
 BSTR _bstr_t::Detach()
 {
@@ -628,11 +681,15 @@ const char* _com_error::DescriptionText() const
     return m_description ? m_description->c_str() : nullptr;
 }
 
-_bstr_t _com_error::Description() const { return _bstr_t(DescriptionText()); }
+_bstr_t _com_error::Description() const
+{
+    return _bstr_t(DescriptionText());
+}
 
 std::string _com_error::ErrorMessage() const
 {
-    switch (m_hr) {
+    switch (m_hr)
+    {
     case S_OK:
         return "No error";
     case E_POINTER:
@@ -655,7 +712,8 @@ std::string _com_error::ErrorMessage() const
         return "Bad variable type";
     case DISP_E_BADINDEX:
         return "Invalid index";
-    default: {
+    default:
+    {
         char buf[40];
         std::snprintf(buf, sizeof buf, "Unknown error 0x%08X", static_cast<unsigned>(m_hr));
         return buf;
@@ -663,11 +721,15 @@ std::string _com_error::ErrorMessage() const
     }
 }
 
-void _com_issue_error(HRESULT hr) { throw _com_error(hr); }
+void _com_issue_error(HRESULT hr)
+{
+    throw _com_error(hr);
+}
 
 // ---- _variant_t ---------------------------------------------------------------
 
-namespace {
+namespace
+{
 void Check(HRESULT hr)
 {
     if (FAILED(hr))
@@ -682,7 +744,10 @@ void SetBstr(VARIANT& v, std::u16string_view text)
 }
 } // namespace
 
-_variant_t::_variant_t() { VariantInit(this); }
+_variant_t::_variant_t()
+{
+    VariantInit(this);
+}
 
 _variant_t::_variant_t(const VARIANT& source)
 {
@@ -744,7 +809,10 @@ _variant_t::_variant_t(const _bstr_t& text)
     SetBstr(*this, text.Wide());
 }
 
-_variant_t::~_variant_t() { VariantClear(this); }
+_variant_t::~_variant_t()
+{
+    VariantClear(this);
+}
 
 _variant_t& _variant_t::operator=(const VARIANT& source)
 {
@@ -760,7 +828,8 @@ _variant_t& _variant_t::operator=(const _variant_t& source)
 
 _variant_t& _variant_t::operator=(_variant_t&& source) noexcept
 {
-    if (this != &source) {
+    if (this != &source)
+    {
         VariantClear(this);
         std::memcpy(static_cast<VARIANT*>(this), static_cast<VARIANT*>(&source), sizeof(VARIANT));
         VariantInit(&source);
@@ -768,7 +837,10 @@ _variant_t& _variant_t::operator=(_variant_t&& source) noexcept
     return *this;
 }
 
-void _variant_t::Clear() { Check(VariantClear(this)); }
+void _variant_t::Clear()
+{
+    Check(VariantClear(this));
+}
 
 void _variant_t::ChangeType(VARTYPE type, const _variant_t* source)
 {
@@ -811,4 +883,7 @@ std::u16string _variant_t::ToWide() const
     return std::u16string(copy.bstrVal ? copy.bstrVal : u"", SysStringLen(copy.bstrVal));
 }
 
-std::string _variant_t::ToUtf8() const { return Utf8FromUtf16(ToWide()); }
+std::string _variant_t::ToUtf8() const
+{
+    return Utf8FromUtf16(ToWide());
+}

@@ -23,7 +23,10 @@ using OLECHAR = char16_t;
 using BSTR = OLECHAR*;
 using VARIANT_BOOL = std::int16_t;
 
-constexpr HRESULT MakeHresult(std::uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr HRESULT MakeHresult(std::uint32_t v)
+{
+    return static_cast<HRESULT>(v);
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -44,8 +47,14 @@ constexpr HRESULT DISP_E_BADINDEX = MakeHresult(0x8002000Bu);
 constexpr HRESULT DISP_E_ARRAYISLOCKED = MakeHresult(0x8002000Du);
 constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHresult(0x80040154u);
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+inline bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 enum : VARTYPE
 {
@@ -157,7 +166,7 @@ class MYZELK_PLATFORM_API _bstr_t
 {
 public:
     _bstr_t() = default;
-    _bstr_t(const char* utf8);   // null stays null
+    _bstr_t(const char* utf8);    // null stays null
     _bstr_t(const OLECHAR* text); // null stays null
     _bstr_t(std::u16string_view text);
     _bstr_t(const _bstr_t& other);
@@ -209,13 +218,13 @@ public:
     _variant_t(const VARIANT& source);
     _variant_t(const _variant_t& source);
     _variant_t(_variant_t&& source) noexcept;
-    _variant_t(std::int32_t value);        // VT_I4
-    _variant_t(long value);                // VT_I4 (truncated to 32 bits)
+    _variant_t(std::int32_t value);               // VT_I4
+    _variant_t(long value);                       // VT_I4 (truncated to 32 bits)
     _variant_t(double value, VARTYPE vt = VT_R8); // VT_R8 or VT_DATE
-    _variant_t(const char* utf8);          // VT_BSTR
-    _variant_t(const OLECHAR* text);       // VT_BSTR
-    _variant_t(std::u16string_view text);  // VT_BSTR
-    _variant_t(const _bstr_t& text);       // VT_BSTR
+    _variant_t(const char* utf8);                 // VT_BSTR
+    _variant_t(const OLECHAR* text);              // VT_BSTR
+    _variant_t(std::u16string_view text);         // VT_BSTR
+    _variant_t(const _bstr_t& text);              // VT_BSTR
     ~_variant_t();
 
     _variant_t& operator=(const VARIANT& source);

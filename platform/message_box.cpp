@@ -3,11 +3,15 @@
 #include <atomic>
 #include <cstdio>
 
-namespace {
+namespace
+{
 std::atomic<IMessageBoxHost*> g_host{nullptr};
 }
 
-void SetMessageBoxHost(IMessageBoxHost* host) { g_host.store(host); }
+void SetMessageBoxHost(IMessageBoxHost* host)
+{
+    g_host.store(host);
+}
 
 int PlatformMessageBox(const std::string& text, const std::string& caption, unsigned type)
 {

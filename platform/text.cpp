@@ -3,7 +3,8 @@
 #include <cerrno>
 #include <iconv.h>
 
-namespace {
+namespace
+{
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -12,39 +13,51 @@ char32_t DecodeUtf8At(std::string_view s, size_t& i, bool& ok)
 {
     const auto b0 = static_cast<unsigned char>(s[i]);
     ok = true;
-    if (b0 < 0x80) {
+    if (b0 < 0x80)
+    {
         ++i;
         return b0;
     }
     int len = 0;
     char32_t cp = 0;
     char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
+    if ((b0 & 0xE0) == 0xC0)
+    {
         len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
+    }
+    else if ((b0 & 0xF0) == 0xE0)
+    {
         len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
+    }
+    else if ((b0 & 0xF8) == 0xF0)
+    {
         len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
+    }
+    else
+    {
         ++i;
         ok = false;
         return kReplacement;
     }
-    if (i + len > s.size()) {
+    if (i + len > s.size())
+    {
         ++i;
         ok = false;
         return kReplacement;
     }
-    for (int k = 1; k < len; ++k) {
+    for (int k = 1; k < len; ++k)
+    {
         const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
+        if ((b & 0xC0) != 0x80)
+        {
             ++i;
             ok = false;
             return kReplacement;
         }
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    {
         ++i;
         ok = false;
         return kReplacement;
@@ -79,19 +92,22 @@ public:
         char* src = const_cast<char*>(in.data());
         size_t left = in.size();
         char buf[4096];
-        while (left > 0) {
+        while (left > 0)
+        {
             char* dst = buf;
             size_t room = sizeof buf;
             const size_t r = iconv(m_cd, &src, &left, &dst, &room);
             out.append(buf, dst - buf);
-            if (r == static_cast<size_t>(-1)) {
+            if (r == static_cast<size_t>(-1))
+            {
                 if (errno == E2BIG)
                     continue;
                 if (!replacement)
                     return false;
                 out += replacement;
                 size_t skip = 1;
-                if (utf8Input) {
+                if (utf8Input)
+                {
                     const std::string_view rest(src, left);
                     size_t next = 0;
                     bool valid = true;
@@ -118,16 +134,23 @@ private:
 
 void AppendUtf8(std::string& out, char32_t cp)
 {
-    if (cp < 0x80) {
+    if (cp < 0x80)
+    {
         out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
+    }
+    else if (cp < 0x800)
+    {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
+    }
+    else if (cp < 0x10000)
+    {
         out += static_cast<char>(0xE0 | (cp >> 12));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    }
+    else
+    {
         out += static_cast<char>(0xF0 | (cp >> 18));
         out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
@@ -141,13 +164,17 @@ std::u16string Utf16FromUtf8(std::string_view utf8)
     out.reserve(utf8.size());
     size_t i = 0;
     bool ok = true;
-    while (i < utf8.size()) {
+    while (i < utf8.size())
+    {
         char32_t cp = DecodeUtf8At(utf8, i, ok);
-        if (cp >= 0x10000) {
+        if (cp >= 0x10000)
+        {
             cp -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (cp >> 10));
             out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
+        }
+        else
+        {
             out += static_cast<char16_t>(cp);
         }
     }
@@ -158,13 +185,17 @@ std::string Utf8FromUtf16(std::u16string_view wide)
 {
     std::string out;
     out.reserve(wide.size() * 3);
-    for (size_t i = 0; i < wide.size(); ++i) {
+    for (size_t i = 0; i < wide.size(); ++i)
+    {
         char32_t cp = wide[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF) {
+            wide[i + 1] <= 0xDFFF)
+        {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        }
+        else if (cp >= 0xD800 && cp <= 0xDFFF)
+        {
             cp = kReplacement;
         }
         AppendUtf8(out, cp);
@@ -176,7 +207,8 @@ bool IsValidUtf8(std::string_view bytes)
 {
     size_t i = 0;
     bool ok = true;
-    while (i < bytes.size()) {
+    while (i < bytes.size())
+    {
         DecodeUtf8At(bytes, i, ok);
         if (!ok)
             return false;
@@ -196,7 +228,8 @@ std::string ToLowerAscii(std::string_view text)
 std::string NormalizeCharsetName(std::string_view name)
 {
     std::string n = ToLowerAscii(name);
-    while (!n.empty() && (n.back() == ' ' || n.back() == '\t' || n.back() == '"' || n.back() == '\''))
+    while (!n.empty() &&
+           (n.back() == ' ' || n.back() == '\t' || n.back() == '"' || n.back() == '\''))
         n.pop_back();
     size_t start = n.find_first_not_of(" \t\"'");
     n = start == std::string::npos ? std::string() : n.substr(start);
@@ -245,7 +278,8 @@ std::string DecodeToUtf8(std::string_view bytes, std::string_view charset)
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
         return std::string(bytes.substr(3));
     const std::string cs = NormalizeCharsetName(charset);
-    if (cs == "UTF-8") {
+    if (cs == "UTF-8")
+    {
         if (IsValidUtf8(bytes))
             return std::string(bytes);
         // Pages that claim UTF-8 but are GBK are common on this service.
@@ -260,7 +294,8 @@ std::string DecodeToUtf8(std::string_view bytes, std::string_view charset)
     return Utf8FromUtf16(Utf16FromUtf8(bytes));
 }
 
-namespace {
+namespace
+{
 template <typename C> C FoldAscii(C c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<C>(c - 'A' + 'a') : c;
@@ -276,7 +311,10 @@ template <typename S> bool EqualsFold(S a, S b)
 }
 } // namespace
 
-bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) { return EqualsFold(a, b); }
+bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b)
+{
+    return EqualsFold(a, b);
+}
 bool EqualsIgnoreCaseAscii(std::u16string_view a, std::u16string_view b)
 {
     return EqualsFold(a, b);

@@ -123,8 +123,8 @@ int COfflineStore::OpenDatabase()
     if (rc != LQADO_OK)
     {
         if (m_openError.empty())
-            m_openError = "the database library refused the connection (code " +
-                          std::to_string(rc) + ")";
+            m_openError =
+                "the database library refused the connection (code " + std::to_string(rc) + ")";
         return 0;
     }
     return 1;

@@ -79,7 +79,8 @@ CEditTreeItem* CEditTreeModel::InsertItem(const std::string& text, int image, in
             position = found + 1;
     }
     if (m_listener)
-        m_listener->OnItemAboutToBeInserted(parent, static_cast<size_t>(position - siblings.begin()));
+        m_listener->OnItemAboutToBeInserted(parent,
+                                            static_cast<size_t>(position - siblings.begin()));
     siblings.insert(position, std::move(item));
     if (m_listener)
         m_listener->OnItemInserted(raw);
@@ -169,7 +170,8 @@ bool CEditTreeModel::GetNodePath(const CEditTreeItem* item, std::string& path) c
     return true;
 }
 
-CEditTreeItem* CEditTreeModel::FindChildByText(const CEditTreeItem* parent, const std::string& text) const
+CEditTreeItem* CEditTreeModel::FindChildByText(const CEditTreeItem* parent,
+                                               const std::string& text) const
 {
     const auto& children = parent ? parent->m_children : m_topLevel;
     for (const auto& child : children)
@@ -185,7 +187,8 @@ bool CEditTreeModel::HasChildWithText(const CEditTreeItem* parent, const std::st
 
 namespace
 {
-CEditTreeItem* FindByIdBelow(const std::vector<std::unique_ptr<CEditTreeItem>>& items, std::int32_t id)
+CEditTreeItem* FindByIdBelow(const std::vector<std::unique_ptr<CEditTreeItem>>& items,
+                             std::int32_t id)
 {
     for (const auto& item : items)
     {
@@ -303,13 +306,15 @@ bool CEditTreeModel::RenameItem(CEditTreeItem* item, const std::string& newText)
     return true;
 }
 
-CEditTreeItem* CEditTreeModel::CopyItem(CEditTreeItem* item, CEditTreeItem* newParent, CEditTreeItem* after)
+CEditTreeItem* CEditTreeModel::CopyItem(CEditTreeItem* item, CEditTreeItem* newParent,
+                                        CEditTreeItem* after)
 {
     EditTreeMoveInfo info;
     GetNodePath(item, info.oldPath);
     info.oldId = GetNodeId(item);
 
-    CEditTreeItem* copy = InsertItem(item->m_text, item->m_image, item->m_selectedImage, newParent, after);
+    CEditTreeItem* copy =
+        InsertItem(item->m_text, item->m_image, item->m_selectedImage, newParent, after);
     ApplyParentImageRule(newParent); // a leaf that gets a child shows the folder image
     copy->m_node = std::move(item->m_node);
     if (copy->m_node)
@@ -327,7 +332,8 @@ CEditTreeItem* CEditTreeModel::CopyItem(CEditTreeItem* item, CEditTreeItem* newP
     return copy;
 }
 
-CEditTreeItem* CEditTreeModel::MoveSubtree(CEditTreeItem* item, CEditTreeItem* newParent, CEditTreeItem* after)
+CEditTreeItem* CEditTreeModel::MoveSubtree(CEditTreeItem* item, CEditTreeItem* newParent,
+                                           CEditTreeItem* after)
 {
     if (!item || (newParent && IsWithin(newParent, item)))
         return nullptr; // a subtree cannot be copied into itself

@@ -59,7 +59,10 @@ public:
 
     // Items. A null parent means the top level; a null `after` the last place.
     CEditTreeItem* GetRootItem() const;
-    const std::vector<std::unique_ptr<CEditTreeItem>>& GetTopLevelItems() const { return m_topLevel; }
+    const std::vector<std::unique_ptr<CEditTreeItem>>& GetTopLevelItems() const
+    {
+        return m_topLevel;
+    }
     CEditTreeItem* GetChildItem(const CEditTreeItem* item) const;
     CEditTreeItem* GetNextSiblingItem(const CEditTreeItem* item) const;
     // Position among its parent's children (top-level items: among them).
@@ -101,7 +104,8 @@ public:
     // Copies the item and its descendants below `newParent`, renumbering each
     // node, saving and notifying per copied item. The caller removes the old
     // items (RemoveItemSilently); MoveItem does the whole move.
-    CEditTreeItem* MoveSubtree(CEditTreeItem* item, CEditTreeItem* newParent, CEditTreeItem* after = nullptr);
+    CEditTreeItem* MoveSubtree(CEditTreeItem* item, CEditTreeItem* newParent,
+                               CEditTreeItem* after = nullptr);
     // A drop: refuses a target that is the item or below it (null result),
     // otherwise moves, removes the old items, selects the new one and saves.
     CEditTreeItem* MoveItem(CEditTreeItem* item, CEditTreeItem* target);

@@ -3,8 +3,8 @@
 // their child Nodes, then their Data entries.
 #include "tree/edit_tree_model.h"
 
-#include "platform/text.h"
 #include "base/xml_helpers.h"
+#include "platform/text.h"
 
 namespace
 {
@@ -51,7 +51,8 @@ std::unique_ptr<EditTreeNode> ReadNode(const XmlElementPtr& element)
     return node;
 }
 
-void WriteNode(const XmlDocumentPtr& document, const XmlElementPtr& parent, const CEditTreeItem& item)
+void WriteNode(const XmlDocumentPtr& document, const XmlElementPtr& parent,
+               const CEditTreeItem& item)
 {
     const EditTreeNode& node = *item.GetNode();
     const XmlElementPtr element = AppendElement(document, parent, u"Node");

@@ -1,13 +1,14 @@
 #include "app/cmd/companion.h"
 
-#include "app/startup/app_core.h"
 #include "app/cmd/console_ui.h"
+#include "app/startup/app_core.h"
 
 #include <cstring>
 #include <iostream>
 #include <string>
 
-namespace {
+namespace
+{
 
 const char kUsage[] =
     "Usage: MyZELKCmd COMMAND [ARGUMENTS]\n"
@@ -60,12 +61,14 @@ Command FindCommand(const std::string& name)
 int RunCompanion(int argc, char** argv)
 {
     if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
-        !std::strcmp(argv[1], "help")) {
+        !std::strcmp(argv[1], "help"))
+    {
         (argc < 2 ? std::cerr : std::cout) << kUsage;
         return argc < 2 ? kExitUsage : kExitOk;
     }
     const Command command = FindCommand(argv[1]);
-    if (!command) {
+    if (!command)
+    {
         std::cerr << "MyZELKCmd: unknown command '" << argv[1] << "'\n\n" << kUsage;
         return kExitUsage;
     }
@@ -75,7 +78,8 @@ int RunCompanion(int argc, char** argv)
     CMyZELKCore::Options options;
     // The program owns the configuration file; the companion only reads it.
     options.saveConfigAtShutdown = false;
-    switch (core.Start(options)) {
+    switch (core.Start(options))
+    {
     case CMyZELKCore::StartResult::Started:
         break;
     case CMyZELKCore::StartResult::PathsFailed:

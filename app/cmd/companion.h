@@ -13,7 +13,7 @@ enum CompanionExit : int
     kExitOk = 0,
     kExitItemFailed = 1, // some item failed, or nothing matched
     kExitUsage = 2,
-    kExitStartup = 3,    // paths, database or room tree unavailable
+    kExitStartup = 3, // paths, database or room tree unavailable
 };
 
 int RunCompanion(int argc, char** argv);

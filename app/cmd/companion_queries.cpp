@@ -2,17 +2,18 @@
 // except extract, which re-creates a display copy as opening an item does.
 #include "app/cmd/companion.h"
 
+#include "acquire/url_classify.h"
 #include "app/startup/app_core.h"
-#include "tree/edit_tree_model.h"
+#include "app/startup/room_tree_setup.h"
 #include "base/file_helpers.h"
 #include "store/offline_tables.h"
-#include "app/startup/room_tree_setup.h"
-#include "acquire/url_classify.h"
+#include "tree/edit_tree_model.h"
 
 #include <iostream>
 #include <optional>
 
-namespace {
+namespace
+{
 
 std::optional<OfflineTable> TableByName(const std::string& name)
 {
@@ -82,7 +83,8 @@ int TopicRowLine(void* context, CLQADOField* fields)
 
 LQADORecordCallback RowLineFor(OfflineTable table)
 {
-    switch (table) {
+    switch (table)
+    {
     case OfflineTable::Community:
         return CommunityRowLine;
     case OfflineTable::Develop:
@@ -107,7 +109,8 @@ int CommandList(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 {
     const auto table = argc >= 1 ? TableByName(argv[0]) : std::nullopt;
     if (!table || argc > 2 || (*table == OfflineTable::Topic && argc == 2) ||
-        (argc == 2 && !IsAllDigits(argv[1]))) {
+        (argc == 2 && !IsAllDigits(argv[1])))
+    {
         std::cerr << "MyZELKCmd list: community|develop [ROOM-ID], or topic\n";
         return kExitUsage;
     }
@@ -116,7 +119,8 @@ int CommandList(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     if (*table == OfflineTable::Topic)
         result = core.Store()->ListAllTopics(TopicRowLine, &sink);
     else if (argc == 2)
-        result = core.Store()->ListRoomRecords(*table, AtoiText(argv[1]), RowLineFor(*table), &sink);
+        result =
+            core.Store()->ListRoomRecords(*table, AtoiText(argv[1]), RowLineFor(*table), &sink);
     else // every title contains the empty text
         result = core.Store()->SearchByTitle(*table, "", RowLineFor(*table), &sink);
     return FinishListing(result, sink, "list");
@@ -125,13 +129,15 @@ int CommandList(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 int CommandSearch(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 {
     const auto table = argc == 2 ? TableByName(argv[0]) : std::nullopt;
-    if (!table || *table == OfflineTable::Topic) {
+    if (!table || *table == OfflineTable::Topic)
+    {
         std::cerr << "MyZELKCmd search: community|develop TEXT\n";
         return kExitUsage;
     }
     RowSink sink{&out};
     const long result = core.Store()->SearchByTitle(*table, argv[1], RowLineFor(*table), &sink);
-    if (result == kStoreRefused) {
+    if (result == kStoreRefused)
+    {
         std::cerr << "MyZELKCmd search: the search text is too long\n";
         return kExitUsage;
     }
@@ -141,14 +147,16 @@ int CommandSearch(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 int CommandExtract(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 {
     const auto table = argc == 2 ? TableByName(argv[0]) : std::nullopt;
-    if (!table || (*table != OfflineTable::Topic && !IsAllDigits(argv[1]))) {
+    if (!table || (*table != OfflineTable::Topic && !IsAllDigits(argv[1])))
+    {
         std::cerr << "MyZELKCmd extract: community|develop ID, or topic TITLE\n";
         return kExitUsage;
     }
     COfflineStore& store = *core.Store();
     const long id = AtoiText(argv[1]);
     std::string path;
-    switch (*table) {
+    switch (*table)
+    {
     case OfflineTable::Community:
         path = store.CommunityDisplayPath(id);
         break;
@@ -159,32 +167,43 @@ int CommandExtract(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
         path = store.TopicDisplayPath(argv[1]);
         break;
     }
-    if (path.empty()) {
+    if (path.empty())
+    {
         std::cerr << "MyZELKCmd extract: the display file name would be too long\n";
         return kExitItemFailed;
     }
     // As opening does: the display copy is re-created only when missing.
-    if (!FileExists(path.c_str())) {
+    if (!FileExists(path.c_str()))
+    {
         long found = -5;
         int written = 0;
-        if (*table == OfflineTable::Community) {
+        if (*table == OfflineTable::Community)
+        {
             CCommunityTable row;
             found = store.GetRecordById(id, row);
-            written = found == 0 && store.ExtractContent(row, CCommunityTable::fContent, path.c_str());
-        } else if (*table == OfflineTable::Develop) {
+            written =
+                found == 0 && store.ExtractContent(row, CCommunityTable::fContent, path.c_str());
+        }
+        else if (*table == OfflineTable::Develop)
+        {
             CDevelopTable row;
             found = store.GetRecordById(id, row);
-            written = found == 0 && store.ExtractContent(row, CDevelopTable::fContent, path.c_str());
-        } else {
+            written =
+                found == 0 && store.ExtractContent(row, CDevelopTable::fContent, path.c_str());
+        }
+        else
+        {
             CTopicTable row;
             found = store.GetTopicByTitle(argv[1], row);
             written = found == 0 && store.ExtractContent(row, CTopicTable::fContent, path.c_str());
         }
-        if (found != 0) {
+        if (found != 0)
+        {
             std::cerr << "MyZELKCmd extract: no saved item " << argv[1] << "\n";
             return kExitItemFailed;
         }
-        if (!written) {
+        if (!written)
+        {
             std::cerr << "MyZELKCmd extract: cannot write " << path << "\n";
             return kExitItemFailed;
         }
@@ -193,11 +212,12 @@ int CommandExtract(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     return kExitOk;
 }
 
-namespace {
+namespace
+{
 void PrintItem(const CEditTreeModel& tree, const CEditTreeItem& item, int depth, std::ostream& out)
 {
-    out << std::string(static_cast<size_t>(depth) * 2, ' ') << item.GetText() << " [" << tree.GetNodeId(&item)
-        << "]\n";
+    out << std::string(static_cast<size_t>(depth) * 2, ' ') << item.GetText() << " ["
+        << tree.GetNodeId(&item) << "]\n";
     for (const auto& child : item.GetChildren())
         PrintItem(tree, *child, depth + 1, out);
 }
@@ -205,13 +225,15 @@ void PrintItem(const CEditTreeModel& tree, const CEditTreeItem& item, int depth,
 
 int CommandTree(CMyZELKCore& core, int argc, char**, std::ostream& out)
 {
-    if (argc != 0) {
+    if (argc != 0)
+    {
         std::cerr << "MyZELKCmd tree: takes no arguments\n";
         return kExitUsage;
     }
     CEditTreeModel tree;
     std::string error;
-    if (!OpenRoomTree(tree, core.Paths(), &error)) {
+    if (!OpenRoomTree(tree, core.Paths(), &error))
+    {
         std::cerr << "MyZELKCmd: " << error << "\n";
         return kExitStartup;
     }
@@ -222,7 +244,8 @@ int CommandTree(CMyZELKCore& core, int argc, char**, std::ostream& out)
 
 int CommandClassify(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 {
-    if (argc != 1) {
+    if (argc != 1)
+    {
         std::cerr << "MyZELKCmd classify: ADDRESS\n";
         return kExitUsage;
     }

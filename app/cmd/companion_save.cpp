@@ -2,18 +2,18 @@
 // one at a time, and report each item as it completes.
 #include "app/cmd/companion.h"
 
-#include "app/startup/app_core.h"
 #include "acquire/article_import.h"
-#include "app/cmd/console_ui.h"
 #include "acquire/download_worker.h"
-#include "tree/edit_tree_model.h"
-#include "base/file_helpers.h"
 #include "acquire/import_common.h"
-#include "store/offline_tables.h"
 #include "acquire/page_import.h"
-#include "app/startup/room_tree_setup.h"
 #include "acquire/topic_import.h"
 #include "acquire/url_classify.h"
+#include "app/cmd/console_ui.h"
+#include "app/startup/app_core.h"
+#include "app/startup/room_tree_setup.h"
+#include "base/file_helpers.h"
+#include "store/offline_tables.h"
+#include "tree/edit_tree_model.h"
 
 #include <condition_variable>
 #include <deque>
@@ -22,11 +22,13 @@
 #include <mutex>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char* KindName(DownloadKind kind)
 {
-    switch (kind) {
+    switch (kind)
+    {
     case CommunityTopic:
         return "topic";
     case DevelopArticle:
@@ -39,7 +41,8 @@ const char* KindName(DownloadKind kind)
 std::string JoinReports(const std::vector<std::string>& reports)
 {
     std::string out;
-    for (const std::string& r : reports) {
+    for (const std::string& r : reports)
+    {
         if (!out.empty())
             out += "; ";
         for (char c : r)
@@ -80,7 +83,8 @@ public:
         CTopicInfo info;
         std::string line;
         bool ok = LoadTopicFile(path, info) == 1;
-        if (ok) {
+        if (ok)
+        {
             const long id = AtoiText(info.TopicId);
             CCommunityTable row;
             ok = m_core.Store()->GetRecordById(id, row) == 0;
@@ -109,7 +113,8 @@ public:
         bool ok = ParseOtherPageFile(path, info) == 1;
         CTopicTable row;
         ok = ok && m_core.Store()->GetTopicByTitle(info.title.c_str(), row) == 0;
-        Finish(ok, "page\ttTopic\t" + info.title + "\t" + m_core.Store()->TopicDisplayPath(info.title));
+        Finish(ok,
+               "page\ttTopic\t" + info.title + "\t" + m_core.Store()->TopicDisplayPath(info.title));
     }
 
     void ShowNotice(const std::string& text) override
@@ -136,9 +141,12 @@ private:
         const Pending item = m_pending.front();
         m_pending.pop_front();
         // An importer that had to complain did not save what was asked.
-        if (ok && reports.empty()) {
+        if (ok && reports.empty())
+        {
             m_out << line << std::endl;
-        } else {
+        }
+        else
+        {
             ++m_failures;
             m_out << "failed\t" << KindName(item.kind) << "\t" << item.address << "\t"
                   << JoinReports(reports) << std::endl;
@@ -188,32 +196,37 @@ private:
 
 int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 {
-    if (argc < 1) {
+    if (argc < 1)
+    {
         std::cerr << "MyZELKCmd save: give at least one address\n";
         return kExitUsage;
     }
     CConsoleUi ui;
     CEditTreeModel tree;
     std::string error;
-    if (!OpenRoomTree(tree, core.Paths(), &error)) {
+    if (!OpenRoomTree(tree, core.Paths(), &error))
+    {
         std::cerr << "MyZELKCmd: " << error << "\n";
         return kExitStartup;
     }
 
     CPrivateDownloadFolder downloads(core.Paths().m_szTempDir);
-    if (!downloads.ok()) {
+    if (!downloads.ok())
+    {
         std::cerr << "MyZELKCmd: cannot create " << downloads.path() << "\n";
         return kExitStartup;
     }
     CSaveSession session(core, tree, ui, out);
     CDownloadQueue queue(ClassifyHostsFromConfig(core.Config()));
     CDownloadWorker worker(queue, session, session, downloads.path());
-    if (!worker.Start()) {
+    if (!worker.Start())
+    {
         std::cerr << "MyZELKCmd: the download worker cannot be started\n";
         return kExitStartup;
     }
     const CClassifyHosts hosts = ClassifyHostsFromConfig(core.Config());
-    for (int i = 0; i < argc; ++i) {
+    for (int i = 0; i < argc; ++i)
+    {
         const std::string address = argv[i];
         const DownloadKind kind = ClassifyDownload(address, hosts);
         session.Expect(kind, address);

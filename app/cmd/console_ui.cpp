@@ -2,9 +2,15 @@
 
 #include <cstdio>
 
-CConsoleUi::CConsoleUi() { SetMessageBoxHost(this); }
+CConsoleUi::CConsoleUi()
+{
+    SetMessageBoxHost(this);
+}
 
-CConsoleUi::~CConsoleUi() { SetMessageBoxHost(nullptr); }
+CConsoleUi::~CConsoleUi()
+{
+    SetMessageBoxHost(nullptr);
+}
 
 void CConsoleUi::Report(const std::string& kind, const std::string& text)
 {
@@ -20,13 +26,25 @@ int CConsoleUi::Show(const std::string& text, const std::string& caption, unsign
     return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
 }
 
-void CConsoleUi::SetStatusText(const std::string& text) { Report("status", text); }
+void CConsoleUi::SetStatusText(const std::string& text)
+{
+    Report("status", text);
+}
 
-void CConsoleUi::RunOnUserInterfaceThread(const std::function<void()>& work) { work(); }
+void CConsoleUi::RunOnUserInterfaceThread(const std::function<void()>& work)
+{
+    work();
+}
 
-void CConsoleUi::ShowNotice(const std::string& text) { Report("notice", text); }
+void CConsoleUi::ShowNotice(const std::string& text)
+{
+    Report("notice", text);
+}
 
-void CConsoleUi::ShowErrorBox(const std::string& text) { Report("error", text); }
+void CConsoleUi::ShowErrorBox(const std::string& text)
+{
+    Report("error", text);
+}
 
 std::vector<std::string> CConsoleUi::TakeReports()
 {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "acquire/download_worker.h"
-#include "platform/message_box.h"
 #include "acquire/user_interface.h"
+#include "platform/message_box.h"
 
 #include <mutex>
 #include <string>

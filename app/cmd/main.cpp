@@ -1,3 +1,6 @@
 #include "app/cmd/companion.h"
 
-int main(int argc, char** argv) { return RunCompanion(argc, argv); }
+int main(int argc, char** argv)
+{
+    return RunCompanion(argc, argv);
+}

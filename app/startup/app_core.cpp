@@ -20,7 +20,8 @@ CMyZELKCore::StartResult CMyZELKCore::Start(const Options& options)
 
     BuildPathsError error{};
     std::string failedPath;
-    if (!BuildPaths(m_paths, options.appDirOverride, &error, &failedPath)) {
+    if (!BuildPaths(m_paths, options.appDirOverride, &error, &failedPath))
+    {
         const std::string text = DescribeBuildPathsError(error, failedPath);
         if (!text.empty())
             PlatformMessageBox(text, "MyZELK", MB_OK | MB_ICONERROR);
@@ -38,8 +39,11 @@ CMyZELKCore::StartResult CMyZELKCore::Start(const Options& options)
     m_config.SetHostForFullSearchCommunity(hosts.fullSearch);
 
     m_store = std::make_unique<COfflineStore>(m_db, m_paths.m_szDatabaseFile, m_paths.m_szTempDir);
-    if (!m_store->OpenDatabase()) {
-        WriteDebugLog((std::string("Cannot open ") + m_paths.m_szDatabaseFile + ": " + m_store->OpenError()).c_str());
+    if (!m_store->OpenDatabase())
+    {
+        WriteDebugLog(
+            (std::string("Cannot open ") + m_paths.m_szDatabaseFile + ": " + m_store->OpenError())
+                .c_str());
         PlatformMessageBox("初始化数据库失败!", "MyZELK", MB_OK | MB_ICONWARNING);
         return StartResult::DatabaseFailed;
     }

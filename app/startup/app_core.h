@@ -6,8 +6,8 @@
 #pragma once
 
 #include "LQADO/LQADODBController.h"
-#include "config/app_config.h"
 #include "base/app_paths.h"
+#include "config/app_config.h"
 #include "store/offline_store.h"
 
 #include <memory>

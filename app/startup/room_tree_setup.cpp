@@ -7,7 +7,8 @@ bool OpenRoomTree(CEditTreeModel& tree, const CAppPaths& paths, std::string* err
 {
     tree.SetFolderImages(kRoomTreeFolderImage, kRoomTreeFolderImage);
     tree.SetLeafImages(kRoomTreeLeafImage, kRoomTreeLeafImage);
-    if (!tree.SetPersistFile(paths.m_szOfflineTree) || !tree.LoadTree(paths.m_szOfflineTree)) {
+    if (!tree.SetPersistFile(paths.m_szOfflineTree) || !tree.LoadTree(paths.m_szOfflineTree))
+    {
         if (error)
             *error = std::string("缺少文件 : ") + paths.m_szOfflineTree;
         return false;

@@ -35,11 +35,21 @@ std::string JsonStringField(const std::string& json, const std::string& name)
         char e = json[++i];
         switch (e)
         {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'b':
+            out += '\b';
+            break;
+        case 'f':
+            out += '\f';
+            break;
         case 'u':
         {
             unsigned cp = std::stoul(json.substr(i + 1, 4), nullptr, 16);
@@ -53,7 +63,9 @@ std::string JsonStringField(const std::string& json, const std::string& name)
             AppendUtf8(out, cp);
             break;
         }
-        default: out += e; break;
+        default:
+            out += e;
+            break;
         }
     }
     return out;
@@ -82,9 +94,10 @@ bool DevToolsBrowser::Launch(const std::string& chromium, const std::string& pro
         for (int fd = 5; fd < 1024; ++fd)
             close(fd);
         std::string profile = "--user-data-dir=" + profileDir;
-        execl(chromium.c_str(), chromium.c_str(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-              "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
-              profile.c_str(), "--remote-debugging-pipe", "about:blank", static_cast<char*>(nullptr));
+        execl(chromium.c_str(), chromium.c_str(), "--headless", "--no-sandbox", "--disable-gpu",
+              "--disable-quic", "--no-first-run", "--disable-background-networking",
+              "--disable-component-update", "--disable-sync", profile.c_str(),
+              "--remote-debugging-pipe", "about:blank", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);
@@ -106,8 +119,9 @@ bool DevToolsBrowser::ReadMessage(std::string* message, int timeoutMs)
             m_pending.erase(0, end + 1);
             return true;
         }
-        int left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now())
+                                        .count());
         if (left <= 0)
             return false;
         pollfd p{m_fromBrowser, POLLIN, 0};
@@ -121,11 +135,13 @@ bool DevToolsBrowser::ReadMessage(std::string* message, int timeoutMs)
     }
 }
 
-bool DevToolsBrowser::Call(const std::string& method, const std::string& params, std::string* result, int timeoutMs,
-                           const std::string& waitEvent, bool* eventSeen)
+bool DevToolsBrowser::Call(const std::string& method, const std::string& params,
+                           std::string* result, int timeoutMs, const std::string& waitEvent,
+                           bool* eventSeen)
 {
     int id = m_nextId++;
-    std::string msg = "{\"id\":" + std::to_string(id) + ",\"method\":\"" + method + "\",\"params\":" + params;
+    std::string msg =
+        "{\"id\":" + std::to_string(id) + ",\"method\":\"" + method + "\",\"params\":" + params;
     if (!m_session.empty() && method.rfind("Target.", 0) != 0)
         msg += ",\"sessionId\":\"" + m_session + "\"";
     msg += "}";
@@ -138,7 +154,8 @@ bool DevToolsBrowser::Call(const std::string& method, const std::string& params,
         std::string answer;
         if (!ReadMessage(&answer, timeoutMs))
             return false;
-        if (!waitEvent.empty() && eventSeen && answer.find("\"method\":\"" + waitEvent + "\"") != std::string::npos)
+        if (!waitEvent.empty() && eventSeen &&
+            answer.find("\"method\":\"" + waitEvent + "\"") != std::string::npos)
             *eventSeen = true;
         if (answer.rfind("{" + idText, 0) == 0 || answer.find("{" + idText) == 0)
         {
@@ -155,7 +172,8 @@ bool DevToolsBrowser::OpenTab()
     if (!Call("Target.createTarget", "{\"url\":\"about:blank\"}", &answer, 20000))
         return false;
     std::string target = JsonStringField(answer, "targetId");
-    if (!Call("Target.attachToTarget", "{\"targetId\":\"" + target + "\",\"flatten\":true}", &answer, 20000))
+    if (!Call("Target.attachToTarget", "{\"targetId\":\"" + target + "\",\"flatten\":true}",
+              &answer, 20000))
         return false;
     m_session = JsonStringField(answer, "sessionId");
     return !m_session.empty() && Call("Page.enable", "{}", nullptr, 20000);
@@ -164,7 +182,8 @@ bool DevToolsBrowser::OpenTab()
 bool DevToolsBrowser::Snapshot(const std::string& url, std::string* mhtml, int timeoutMs)
 {
     bool loaded = false;
-    if (!Call("Page.navigate", "{\"url\":\"" + url + "\"}", nullptr, timeoutMs, "Page.loadEventFired", &loaded))
+    if (!Call("Page.navigate", "{\"url\":\"" + url + "\"}", nullptr, timeoutMs,
+              "Page.loadEventFired", &loaded))
         return false;
     while (!loaded)
     {

@@ -23,8 +23,8 @@ public:
 private:
     // Sends a command, waits for the answer with the same id; events seen on
     // the way are checked for `waitEvent` (when given).
-    bool Call(const std::string& method, const std::string& params, std::string* result, int timeoutMs,
-              const std::string& waitEvent = {}, bool* eventSeen = nullptr);
+    bool Call(const std::string& method, const std::string& params, std::string* result,
+              int timeoutMs, const std::string& waitEvent = {}, bool* eventSeen = nullptr);
     bool ReadMessage(std::string* message, int timeoutMs);
 
     pid_t m_pid = -1;

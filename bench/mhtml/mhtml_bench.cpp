@@ -64,8 +64,8 @@ bool RunWithoutOutsideNetwork(char** argv)
         return false;
     self[n] = '\0';
     setenv("MYZELK_OFFLINE_NETNS", "1", 1);
-    execl("/usr/bin/unshare", "unshare", "--net", "--", "/bin/sh", "-c", "ip link set lo up && exec \"$0\"",
-          self, static_cast<char*>(nullptr));
+    execl("/usr/bin/unshare", "unshare", "--net", "--", "/bin/sh", "-c",
+          "ip link set lo up && exec \"$0\"", self, static_cast<char*>(nullptr));
     unsetenv("MYZELK_OFFLINE_NETNS");
     (void)argv;
     return false;
@@ -106,17 +106,23 @@ int main(int, char** argv)
 
         double raw = Average(runs, [&] { RawFetch(urls); });
         size_t seqParts = 0, parParts = 0;
-        double seq = Average(runs, [&] { seqParts = PartsOf(BuildPageArchive(url, sequential).archive); });
-        double par = Average(runs, [&] { parParts = PartsOf(BuildPageArchive(url, parallel).archive); });
+        double seq =
+            Average(runs, [&] { seqParts = PartsOf(BuildPageArchive(url, sequential).archive); });
+        double par =
+            Average(runs, [&] { parParts = PartsOf(BuildPageArchive(url, parallel).archive); });
         std::string tag = " (resource delay " + std::to_string(delay) + " ms)";
-        std::printf("%-38s %10.1f %8zu %8s\n", ("raw libcurl, one handle" + tag).c_str(), raw, urls.size(), "1.00");
-        std::printf("%-38s %10.1f %8zu %8.2f\n", ("archiver sequential" + tag).c_str(), seq, seqParts, seq / raw);
-        std::printf("%-38s %10.1f %8zu %8.2f\n", ("archiver 8 parallel" + tag).c_str(), par, parParts, par / raw);
+        std::printf("%-38s %10.1f %8zu %8s\n", ("raw libcurl, one handle" + tag).c_str(), raw,
+                    urls.size(), "1.00");
+        std::printf("%-38s %10.1f %8zu %8.2f\n", ("archiver sequential" + tag).c_str(), seq,
+                    seqParts, seq / raw);
+        std::printf("%-38s %10.1f %8zu %8.2f\n", ("archiver 8 parallel" + tag).c_str(), par,
+                    parParts, par / raw);
 
         const char* chromium = "/usr/bin/chromium";
         if (access(chromium, X_OK) != 0 || !offline)
         {
-            std::printf("chromium not installed or no private network namespace: snapshot skipped\n");
+            std::printf(
+                "chromium not installed or no private network namespace: snapshot skipped\n");
             continue;
         }
         ScratchDir profile;

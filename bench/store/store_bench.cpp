@@ -4,8 +4,8 @@
 //   store_bench            5,000 topics of 100 KB, 50,000 titles, 5 MB extract
 //   store_bench --small    a tenth of that, for a quick look
 //   --dir FOLDER           where the scratch databases go (default /tmp)
-#include "store/database_creation.h"
 #include "base/debug_log.h"
+#include "store/database_creation.h"
 #include "store/offline_store.h"
 
 #include <sqlite3.h>

@@ -8,7 +8,8 @@ std::string_view Trim(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
         s.remove_suffix(1);
     return s;
 }
@@ -30,7 +31,8 @@ ContentType ParseContentType(std::string_view header)
         if (!EqualsIgnoreCaseAscii(Trim(param.substr(0, eq)), "charset"))
             continue;
         std::string_view value = Trim(param.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         result.charset = std::string(Trim(value));
         break;
@@ -53,11 +55,16 @@ std::string GuessMimeType(std::string_view url)
         const char* ext;
         const char* type;
     } table[] = {
-        {"htm", "text/html"},   {"html", "text/html"},       {"shtm", "text/html"},       {"shtml", "text/html"},
-        {"asp", "text/html"},   {"aspx", "text/html"},       {"css", "text/css"},         {"js", "application/javascript"},
-        {"xml", "text/xml"},    {"xsl", "text/xsl"},         {"txt", "text/plain"},       {"png", "image/png"},
-        {"gif", "image/gif"},   {"jpg", "image/jpeg"},       {"jpeg", "image/jpeg"},      {"bmp", "image/bmp"},
-        {"ico", "image/x-icon"}, {"svg", "image/svg+xml"},   {"webp", "image/webp"},      {"woff", "font/woff"},
+        {"htm", "text/html"},    {"html", "text/html"},
+        {"shtm", "text/html"},   {"shtml", "text/html"},
+        {"asp", "text/html"},    {"aspx", "text/html"},
+        {"css", "text/css"},     {"js", "application/javascript"},
+        {"xml", "text/xml"},     {"xsl", "text/xsl"},
+        {"txt", "text/plain"},   {"png", "image/png"},
+        {"gif", "image/gif"},    {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},  {"bmp", "image/bmp"},
+        {"ico", "image/x-icon"}, {"svg", "image/svg+xml"},
+        {"webp", "image/webp"},  {"woff", "font/woff"},
         {"woff2", "font/woff2"}, {"ttf", "font/ttf"},
     };
     for (const auto& row : table)
@@ -71,7 +78,7 @@ bool IsTextMimeType(std::string_view mimeType)
     std::string t = ToLowerAscii(mimeType);
     if (t.starts_with("text/"))
         return true;
-    return t == "application/javascript" || t == "application/x-javascript" || t == "application/ecmascript" ||
-           t == "application/json" || t == "application/xml" || t == "application/xhtml+xml" ||
-           t == "image/svg+xml";
+    return t == "application/javascript" || t == "application/x-javascript" ||
+           t == "application/ecmascript" || t == "application/json" || t == "application/xml" ||
+           t == "application/xhtml+xml" || t == "image/svg+xml";
 }

@@ -88,7 +88,8 @@ CssReferences CollectCssReferences(std::string_view css)
             }
         }
         else if ((c == 'u' || c == 'U') && MatchesAt(css, i, "url(") &&
-                 (i == 0 || !(isalnum(static_cast<unsigned char>(css[i - 1])) || css[i - 1] == '-' || css[i - 1] == '_')))
+                 (i == 0 || !(isalnum(static_cast<unsigned char>(css[i - 1])) ||
+                              css[i - 1] == '-' || css[i - 1] == '_')))
         {
             i += 4;
             std::string value = ReadUrlBody(css, i);

@@ -1,8 +1,8 @@
 #include "platform/net/html_refs.h"
 
 #include "platform/net/css_refs.h"
-#include "platform/text.h"
 #include "platform/net/url_resolve.h"
+#include "platform/text.h"
 
 #include <gumbo.h>
 
@@ -157,11 +157,13 @@ void VisitElement(const GumboElement& e, Collector& out)
 const char* FirstBaseHref(const GumboNode* root)
 {
     const char* found = nullptr;
-    ForEachElement(root, [&](const GumboElement& e) {
-        if (e.tag == GUMBO_TAG_BASE)
-            found = Attr(e, "href");
-        return found == nullptr;
-    });
+    ForEachElement(root,
+                   [&](const GumboElement& e)
+                   {
+                       if (e.tag == GUMBO_TAG_BASE)
+                           found = Attr(e, "href");
+                       return found == nullptr;
+                   });
     return found;
 }
 
@@ -178,7 +180,8 @@ std::string CharsetIn(std::string_view tag)
         if (i < tag.size() && tag[i] == '=')
         {
             ++i;
-            while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '"' || tag[i] == '\''))
+            while (i < tag.size() &&
+                   (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '"' || tag[i] == '\''))
                 ++i;
             size_t end = tag.find_first_of("\"'; \t\r\n>/", i);
             if (end == std::string_view::npos)
@@ -204,10 +207,12 @@ std::vector<ResourceRef> CollectHtmlReferences(std::string_view html, const std:
     // The first <base href> sets the base for the whole document, as browsers do.
     if (const char* href = FirstBaseHref(output->root))
         collector.SetBase(href);
-    ForEachElement(output->root, [&](const GumboElement& e) {
-        VisitElement(e, collector);
-        return true;
-    });
+    ForEachElement(output->root,
+                   [&](const GumboElement& e)
+                   {
+                       VisitElement(e, collector);
+                       return true;
+                   });
     gumbo_destroy_output(&options, output);
     return collector.Take();
 }

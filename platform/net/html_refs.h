@@ -11,7 +11,7 @@ enum class ResourceKind
     Image,      // anything fetched as it is (images, icons, embeds)
     StyleSheet, // scanned again for url() and @import
     Script,
-    Frame,      // an HTML document, scanned again
+    Frame, // an HTML document, scanned again
 };
 
 struct ResourceRef

@@ -37,7 +37,8 @@ std::string EncodedWord(const std::string& text)
 std::string RandomBoundary()
 {
     std::random_device rd;
-    std::mt19937_64 gen((static_cast<uint64_t>(rd()) << 32) ^ rd() ^ static_cast<uint64_t>(time(nullptr)));
+    std::mt19937_64 gen((static_cast<uint64_t>(rd()) << 32) ^ rd() ^
+                        static_cast<uint64_t>(time(nullptr)));
     static const char hex[] = "0123456789abcdef";
     std::string b = "----MyZELK-Part-";
     for (int i = 0; i < 32; ++i)
@@ -89,13 +90,16 @@ std::string BuildMhtml(const std::vector<MhtmlPart>& parts, const std::string& s
     out += "Subject: " + EncodedWord(HeaderSafe(subject)) + "\r\n";
     out += "Date: " + HttpDate() + "\r\n";
     out += "MIME-Version: 1.0\r\n";
-    out += "Content-Type: multipart/related;\r\n\ttype=\"text/html\";\r\n\tboundary=\"" + boundary + "\"\r\n\r\n";
+    out += "Content-Type: multipart/related;\r\n\ttype=\"text/html\";\r\n\tboundary=\"" + boundary +
+           "\"\r\n\r\n";
     for (size_t i = 0; i < parts.size(); ++i)
     {
         out += "--" + boundary + "\r\n";
-        std::string type = parts[i].contentType.empty() ? "application/octet-stream" : parts[i].contentType;
+        std::string type =
+            parts[i].contentType.empty() ? "application/octet-stream" : parts[i].contentType;
         out += "Content-Type: " + HeaderSafe(type) + "\r\n";
-        out += std::string("Content-Transfer-Encoding: ") + (quoted[i] ? "quoted-printable" : "base64") + "\r\n";
+        out += std::string("Content-Transfer-Encoding: ") +
+               (quoted[i] ? "quoted-printable" : "base64") + "\r\n";
         out += "Content-Location: " + HeaderSafe(parts[i].location) + "\r\n\r\n";
         out += bodies[i];
         // This line break belongs to the delimiter that follows, not to the body.

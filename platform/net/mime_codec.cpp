@@ -38,7 +38,8 @@ std::string EncodeQuotedPrintable(std::string_view bytes)
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
     size_t lineLen = 0;
-    auto emit = [&](std::string_view token) {
+    auto emit = [&](std::string_view token)
+    {
         // Leave room for the '=' of a soft break.
         if (lineLen + token.size() > kMaxLine - 1)
         {
@@ -58,9 +59,11 @@ std::string EncodeQuotedPrintable(std::string_view bytes)
             ++i;
             continue;
         }
-        const bool atLineEnd = i + 1 == bytes.size() ||
-                               (bytes[i + 1] == '\r' && i + 2 < bytes.size() && bytes[i + 2] == '\n');
-        const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !atLineEnd);
+        const bool atLineEnd =
+            i + 1 == bytes.size() ||
+            (bytes[i + 1] == '\r' && i + 2 < bytes.size() && bytes[i + 2] == '\n');
+        const bool literal =
+            (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !atLineEnd);
         if (literal)
         {
             char token[1] = {static_cast<char>(c)};
@@ -125,7 +128,8 @@ std::string EncodeBase64Lines(std::string_view bytes)
     std::string out;
     out.reserve(bytes.size() * 4 / 3 + bytes.size() / 38 + 8);
     size_t lineLen = 0;
-    auto put = [&](char c) {
+    auto put = [&](char c)
+    {
         if (lineLen == kMaxLine)
         {
             out += "\r\n";
@@ -137,7 +141,8 @@ std::string EncodeBase64Lines(std::string_view bytes)
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3)
     {
-        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 | (unsigned char)bytes[i + 2];
+        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 |
+                     (unsigned char)bytes[i + 2];
         put(kBase64[v >> 18]);
         put(kBase64[(v >> 12) & 63]);
         put(kBase64[(v >> 6) & 63]);

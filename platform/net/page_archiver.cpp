@@ -4,8 +4,8 @@
 #include "platform/net/css_refs.h"
 #include "platform/net/html_refs.h"
 #include "platform/net/mhtml_writer.h"
-#include "platform/text.h"
 #include "platform/net/url_resolve.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -27,7 +27,8 @@ std::vector<Fetched> FetchAll(const std::vector<ResourceRef>& refs, const Archiv
 {
     std::vector<Fetched> out(refs.size());
     std::atomic<size_t> next{0};
-    auto work = [&] {
+    auto work = [&]
+    {
         for (size_t i = next++; i < refs.size(); i = next++)
         {
             out[i].ref = refs[i];
@@ -50,7 +51,8 @@ std::vector<Fetched> FetchAll(const std::vector<ResourceRef>& refs, const Archiv
             }
         }
     };
-    unsigned threads = std::max(1u, std::min<unsigned>(options.maxParallel, static_cast<unsigned>(refs.size())));
+    unsigned threads =
+        std::max(1u, std::min<unsigned>(options.maxParallel, static_cast<unsigned>(refs.size())));
     if (threads <= 1)
     {
         work();
@@ -116,12 +118,14 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
     std::vector<MhtmlPart> parts;
     std::string pageType = ParseContentType(page.contentType).mimeType;
     const bool html = pageType.empty() || IsHtmlType(page.contentType);
-    parts.push_back({pageUrl, html ? HtmlPartType(page, charset) : page.contentType, page.body, {}});
+    parts.push_back(
+        {pageUrl, html ? HtmlPartType(page, charset) : page.contentType, page.body, {}});
     std::atomic<size_t> totalBytes{page.body.size()};
 
     std::set<std::string> seen{pageUrl};
     std::vector<ResourceRef> level;
-    auto enqueue = [&](std::vector<ResourceRef> refs, std::vector<ResourceRef>& into) {
+    auto enqueue = [&](std::vector<ResourceRef> refs, std::vector<ResourceRef>& into)
+    {
         for (auto& r : refs)
             if (seen.size() < options.maxResources + 1 && seen.insert(r.url).second)
                 into.push_back(std::move(r));
@@ -160,16 +164,19 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
                 enqueue(std::move(found), nextLevel);
                 parts.push_back({f.ref.url, PartType(f.result, f.ref.url, "text/css"), body, {}});
             }
-            else if (f.ref.kind == ResourceKind::Frame && IsHtmlType(PartType(f.result, f.ref.url, "text/html")))
+            else if (f.ref.kind == ResourceKind::Frame &&
+                     IsHtmlType(PartType(f.result, f.ref.url, "text/html")))
             {
                 std::string frameCharset = CharsetOf(body, f.result.contentType);
-                enqueue(CollectHtmlReferences(DecodeToUtf8(body, frameCharset), f.ref.url), nextLevel);
+                enqueue(CollectHtmlReferences(DecodeToUtf8(body, frameCharset), f.ref.url),
+                        nextLevel);
                 parts.push_back({f.ref.url, HtmlPartType(f.result, frameCharset), body, {}});
             }
             else
             {
-                const char* fallback = f.ref.kind == ResourceKind::Script ? "application/javascript"
-                                                                          : "application/octet-stream";
+                const char* fallback = f.ref.kind == ResourceKind::Script
+                                           ? "application/javascript"
+                                           : "application/octet-stream";
                 parts.push_back({f.ref.url, PartType(f.result, f.ref.url, fallback), body, {}});
             }
         }
@@ -187,7 +194,8 @@ ArchiveResult BuildPageArchive(const std::string& url, const ArchiveOptions& giv
     return result;
 }
 
-ArchiveResult SavePageAsMhtml(const std::string& url, const std::string& path, const ArchiveOptions& options)
+ArchiveResult SavePageAsMhtml(const std::string& url, const std::string& path,
+                              const ArchiveOptions& options)
 {
     ArchiveResult result = BuildPageArchive(url, options);
     if (!result.ok)

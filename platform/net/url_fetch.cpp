@@ -1,5 +1,7 @@
 #include "platform/net/url_fetch.h"
 
+#include "platform/net/cookie_store.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -193,6 +195,11 @@ FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& 
     curl_easy_setopt(c, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
     if (!options.cookieFile.empty() && options.writeCookies)
         curl_easy_setopt(c, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
+    // Handed to the cookie engine rather than sent as one header, so each
+    // goes only to its own domain and path, redirects included.
+    if (options.cookies)
+        for (const CStoredCookie& cookie : options.cookies->Cookies())
+            curl_easy_setopt(c, CURLOPT_COOKIELIST, CookieFileLine(cookie).c_str());
     if (options.session && options.session->Handle())
         curl_easy_setopt(c, CURLOPT_SHARE, static_cast<CURLSH*>(options.session->Handle()));
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
@@ -227,7 +234,8 @@ FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& 
     else if (sink.writeFailed)
         result.error = std::string("cannot write the download: ") + std::strerror(errno);
     else
-        result.error = std::string(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ": " + url;
+        result.error =
+            std::string(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ": " + url;
     return result;
 }
 
@@ -269,7 +277,8 @@ std::string TempPathBeside(const std::string& path, int* fd)
 template <typename Write>
 bool ReplaceFile(const std::string& path, Write&& write, std::string* error)
 {
-    auto fail = [&](const std::string& text) {
+    auto fail = [&](const std::string& text)
+    {
         if (error)
             *error = text;
         return false;
@@ -319,7 +328,8 @@ bool DownloadUrlToFile(const std::string& url, const std::string& path, const Fe
 {
     return ReplaceFile(
         path,
-        [&](FILE* file, std::string* why) {
+        [&](FILE* file, std::string* why)
+        {
             Sink sink;
             sink.file = file;
             FetchResult result = Transfer(url, options, sink);
@@ -336,8 +346,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
 {
     return ReplaceFile(
         path,
-        [&](FILE* file, std::string*) {
-            return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        },
+        [&](FILE* file, std::string*)
+        { return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size(); },
         error);
 }

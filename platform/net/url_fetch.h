@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+class CCookieStore;
+
 // Lets several transfers (also on several threads) reuse kept-alive
 // connections and name look-ups. Must outlive the transfers that use it.
 class FetchSession
@@ -35,6 +37,10 @@ struct FetchOptions
     // transfer and, when writeCookies is set, written back after it.
     std::string cookieFile;
     bool writeCookies = true;
+    // The embedded browser's cookies (platform/net/cookie_store.h): those
+    // that belong to the address, and after a redirect to the new one, are
+    // sent. The store is only read.
+    const CCookieStore* cookies = nullptr;
     std::string userAgent = "MyZELK/2.50";
     // Checked during the transfer (at least about once a second); setting it
     // ends the transfer with a failure.
@@ -57,8 +63,10 @@ FetchResult FetchUrl(const std::string& url, const FetchOptions& options = {});
 // Downloads to a temporary file beside `path` and renames it over `path`
 // only when the whole transfer succeeded; a failure leaves `path` as it was
 // and no temporary file behind.
-bool DownloadUrlToFile(const std::string& url, const std::string& path, const FetchOptions& options = {},
-                       std::string* error = nullptr, FetchResult* info = nullptr);
+bool DownloadUrlToFile(const std::string& url, const std::string& path,
+                       const FetchOptions& options = {}, std::string* error = nullptr,
+                       FetchResult* info = nullptr);
 
 // Replaces `path` with `bytes` through a temporary file beside it.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string* error = nullptr);

@@ -42,7 +42,8 @@ std::optional<std::string> ResolveUrl(std::string_view base, std::string_view re
         return std::nullopt;
     std::string ref(reference);
     // Setting a relative address on a handle that holds one resolves it.
-    if (curl_url_set(url.get(), CURLUPART_URL, ref.c_str(), CURLU_URLENCODE | CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+    if (curl_url_set(url.get(), CURLUPART_URL, ref.c_str(),
+                     CURLU_URLENCODE | CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
         return std::nullopt;
     curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
     char* scheme = nullptr;

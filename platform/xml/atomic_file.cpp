@@ -54,7 +54,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
     if (path.empty())
         return false;
     std::string target = path;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
     {
         char resolved[PATH_MAX];
@@ -66,7 +68,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
     {
         if (!S_ISREG(info.st_mode))
             return false;
-        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            ::access(target.c_str(), W_OK) != 0)
             return false;
         mode = info.st_mode & 07777;
     }

@@ -1,7 +1,7 @@
 #include "platform/xml/xml_dom.h"
 
-#include "platform/xml/atomic_file.h"
 #include "platform/text.h"
+#include "platform/xml/atomic_file.h"
 #include "platform/xml/xml_encoding.h"
 #include "platform/xml/xml_names.h"
 #include "platform/xml/xml_parser.h"
@@ -104,8 +104,8 @@ bool XmlDocument::load(const std::string& path)
     if (path.empty() || !ReadWholeFile(path, bytes))
         return false;
     std::vector<XmlNodePtr> nodes;
-    if (!ParseXmlText(XmlBytesToUtf8(bytes), std::static_pointer_cast<XmlDocument>(shared_from_this()),
-                      nodes))
+    if (!ParseXmlText(XmlBytesToUtf8(bytes),
+                      std::static_pointer_cast<XmlDocument>(shared_from_this()), nodes))
         return false;
     XmlTreeAccess::ReplaceChildren(*this, std::move(nodes));
     return true;

@@ -1,7 +1,7 @@
 // A small XML DOM in the classic DOMDocument shape: reference-counted
-// nodes handed out as shared pointers (null = none), live child lists (length()/item(i)), attribute maps, and
-// the `xml` text of any node. Parsing is done by pugixml; serialising is our
-// own, so the saved bytes are exactly what callers expect:
+// nodes handed out as shared pointers (null = none), live child lists (length()/item(i)), attribute
+// maps, and the `xml` text of any node. Parsing is done by pugixml; serialising is our own, so the
+// saved bytes are exactly what callers expect:
 //   - UTF-8, no declaration added, no indentation, no white space added;
 //   - attribute values escape `&`, `<` and `"`, everything else (CR LF
 //     included) is written as it is; text escapes `&`, `<` and `>`;
@@ -130,9 +130,9 @@ private:
     std::size_t indexOfAttribute(std::u16string_view name) const;
 
     XmlNodeType m_type;
-    std::u16string m_name;  // element/attribute name, PI target, doctype text
-    std::u16string m_value; // text, attribute value, PI data, comment
-    std::weak_ptr<XmlNode> m_parent;         // the owning element for attributes
+    std::u16string m_name;           // element/attribute name, PI target, doctype text
+    std::u16string m_value;          // text, attribute value, PI data, comment
+    std::weak_ptr<XmlNode> m_parent; // the owning element for attributes
     std::weak_ptr<XmlDocument> m_owner;
     std::vector<XmlNodePtr> m_children;
     std::vector<XmlAttributePtr> m_attributes;

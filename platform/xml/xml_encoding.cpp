@@ -17,7 +17,8 @@ std::string_view LeadingDeclarationData(std::string_view bytes)
     std::size_t start = 0;
     while (start < bytes.size() && IsSpace(bytes[start]))
         ++start;
-    if (bytes.substr(start, 5) != "<?xml" || start + 5 >= bytes.size() || !IsSpace(bytes[start + 5]))
+    if (bytes.substr(start, 5) != "<?xml" || start + 5 >= bytes.size() ||
+        !IsSpace(bytes[start + 5]))
         return {};
     const auto end = bytes.find("?>", start + 5);
     if (end == std::string_view::npos)
@@ -54,7 +55,8 @@ std::string EncodingFromDeclarationData(std::string_view data)
 
 bool IsUtf8EncodingName(std::string_view name)
 {
-    return name.empty() || EqualsIgnoreCaseAscii(name, "utf-8") || EqualsIgnoreCaseAscii(name, "utf8");
+    return name.empty() || EqualsIgnoreCaseAscii(name, "utf-8") ||
+           EqualsIgnoreCaseAscii(name, "utf8");
 }
 
 std::string XmlBytesToUtf8(std::string_view bytes)

@@ -53,11 +53,16 @@ std::u16string XmlNode::nodeName() const
 {
     switch (m_type)
     {
-    case NODE_TEXT: return u"#text";
-    case NODE_CDATA_SECTION: return u"#cdata-section";
-    case NODE_COMMENT: return u"#comment";
-    case NODE_DOCUMENT: return u"#document";
-    default: return m_name;
+    case NODE_TEXT:
+        return u"#text";
+    case NODE_CDATA_SECTION:
+        return u"#cdata-section";
+    case NODE_COMMENT:
+        return u"#comment";
+    case NODE_DOCUMENT:
+        return u"#document";
+    default:
+        return m_name;
     }
 }
 
@@ -135,7 +140,8 @@ void XmlNode::put_text(std::u16string_view text)
     }
     std::vector<XmlNodePtr> children;
     if (!text.empty())
-        children.push_back(XmlTreeAccess::Make(NODE_TEXT, {}, std::u16string(text), m_owner.lock()));
+        children.push_back(
+            XmlTreeAccess::Make(NODE_TEXT, {}, std::u16string(text), m_owner.lock()));
     XmlTreeAccess::ReplaceChildren(*this, std::move(children));
 }
 
@@ -238,8 +244,9 @@ void XmlNode::insertAt(const XmlNodePtr& newChild, std::size_t position)
     newChild->m_parent = weak_from_this();
     m_children.insert(m_children.begin() + static_cast<long>(position), newChild);
     // Nodes moved in from another document now belong to this one.
-    const auto owner = m_type == NODE_DOCUMENT ? std::static_pointer_cast<XmlDocument>(shared_from_this())
-                                               : m_owner.lock();
+    const auto owner = m_type == NODE_DOCUMENT
+                           ? std::static_pointer_cast<XmlDocument>(shared_from_this())
+                           : m_owner.lock();
     std::vector<XmlNode*> pending{newChild.get()};
     while (!pending.empty())
     {
@@ -269,7 +276,8 @@ void CheckInsertion(const XmlNode& parent, const std::vector<XmlNodePtr>& childr
     const auto type = newChild->nodeType();
     if (type == NODE_ATTRIBUTE || type == NODE_DOCUMENT || type == NODE_INVALID)
         Fail(E_FAIL, "Insert of a node of this type is not allowed.");
-    for (auto ancestor = parent.weak_from_this().lock(); ancestor; ancestor = ancestor->parentNode())
+    for (auto ancestor = parent.weak_from_this().lock(); ancestor;
+         ancestor = ancestor->parentNode())
     {
         if (ancestor == newChild)
             Fail(E_FAIL, "A node cannot be inserted into its own subtree.");

@@ -13,9 +13,10 @@ namespace
 // No end-of-line or attribute white-space normalisation: values keep their
 // CR LF pairs exactly as the file holds them. White-space-only text makes
 // no nodes.
-constexpr unsigned kParseFlags = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_comments |
-                                 pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
-                                 pugi::parse_fragment; // keeps stray top-level text, so it can be refused
+constexpr unsigned kParseFlags =
+    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_comments | pugi::parse_pi |
+    pugi::parse_declaration | pugi::parse_doctype |
+    pugi::parse_fragment; // keeps stray top-level text, so it can be refused
 
 std::u16string Wide(const char* utf8)
 {
@@ -97,11 +98,13 @@ XmlNodePtr Convert(const pugi::xml_node& source, const XmlDocumentPtr& owner)
 }
 } // namespace
 
-bool ParseXmlText(std::string_view utf8, const XmlDocumentPtr& owner, std::vector<XmlNodePtr>& nodes)
+bool ParseXmlText(std::string_view utf8, const XmlDocumentPtr& owner,
+                  std::vector<XmlNodePtr>& nodes)
 {
     nodes.clear();
     pugi::xml_document source;
-    const auto result = source.load_buffer(utf8.data(), utf8.size(), kParseFlags, pugi::encoding_utf8);
+    const auto result =
+        source.load_buffer(utf8.data(), utf8.size(), kParseFlags, pugi::encoding_utf8);
     if (!result)
         return false;
 

@@ -14,7 +14,8 @@ struct XmlWriteOptions
     bool asciiOnlyValues = false;
 };
 
-void SerializeXmlNode(const XmlNode& node, std::u16string& out, const XmlWriteOptions& options = {});
+void SerializeXmlNode(const XmlNode& node, std::u16string& out,
+                      const XmlWriteOptions& options = {});
 
 // Attribute values: `&`, `<` and `"` escaped, everything else as it is
 // (CR LF stays a raw pair, which the line-break-keeping read relies on).

@@ -51,7 +51,8 @@ TEST_F(ArticleImportTest, QuotedPrintableArchiveGivesEveryColumn)
 
 TEST_F(ArticleImportTest, AbsoluteLinksInABase64ArchiveAreFound)
 {
-    ImportArticle("http://develop.zelk.example/article/2006/124.shtm", Fixture("article_absolute_b64.mht"));
+    ImportArticle("http://develop.zelk.example/article/2006/124.shtm",
+                  Fixture("article_absolute_b64.mht"));
     CDevelopTable row;
     ASSERT_EQ(store->GetRecordById(124, row), 0);
     EXPECT_EQ(row.GetLong(CDevelopTable::fRoomID), 10023);
@@ -131,29 +132,32 @@ TEST_P(ArticleMarkersTest, SearchesRunInOrder)
     EXPECT_EQ(info.author, GetParam().author);
 }
 
-#define CLASS_LINK(c, text) \
-    "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" href=\"/articlelist.aspx?c=" c "\">" text "</a>"
+#define CLASS_LINK(c, text)                                                                        \
+    "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" href=\"/articlelist.aspx?c=" c "\">" text "</"  \
+                                                                                             "a>"
 #define TITLE(t) "<span id=\"ArticleTitle1_ArticleTitle1_lblTitle\">" t "</span>"
 #define AUTHOR(a) "<a id=\"ArticleTitle1_ArticleTitle1_AuthorLink\" href=\"/user/" a "\">" a "</a>"
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, ArticleMarkersTest,
     testing::Values(
-        MarkerCase{"All", CLASS_LINK("23", "Database") TITLE("T") AUTHOR("bob"), 10023, "Database", "T", "bob"},
+        MarkerCase{"All", CLASS_LINK("23", "Database") TITLE("T") AUTHOR("bob"), 10023, "Database",
+                   "T", "bob"},
         // Each search starts where the previous one's begin marker ended: a
         // title ahead of the class link is not found, nor anything after it.
         MarkerCase{"TitleFirst", TITLE("T") CLASS_LINK("5", "C") AUTHOR("bob"), 10005, "C", "", ""},
         MarkerCase{"NoClass", TITLE("T") AUTHOR("bob"), 10000, "", "", ""},
         MarkerCase{"NoTitle", CLASS_LINK("7", "C") AUTHOR("bob"), 10007, "C", "", ""},
-        MarkerCase{"References", CLASS_LINK("8", "C&amp;C++") TITLE("&lt;T&gt;") AUTHOR("a&#46;b"), 10008,
-                   "C&C++", "<T>", "a.b"},
-        MarkerCase{"ClassNotNumeric", CLASS_LINK("x1", "C") TITLE("T") AUTHOR("a"), 10000, "C", "T", "a"},
-        // The offset must not overflow a class number at the top of the range.
-        MarkerCase{"HugeClassNumber", CLASS_LINK("99999999999", "C") TITLE("T") AUTHOR("a"), 2147483647, "C", "T",
+        MarkerCase{"References", CLASS_LINK("8", "C&amp;C++") TITLE("&lt;T&gt;") AUTHOR("a&#46;b"),
+                   10008, "C&C++", "<T>", "a.b"},
+        MarkerCase{"ClassNotNumeric", CLASS_LINK("x1", "C") TITLE("T") AUTHOR("a"), 10000, "C", "T",
                    "a"},
+        // The offset must not overflow a class number at the top of the range.
+        MarkerCase{"HugeClassNumber", CLASS_LINK("99999999999", "C") TITLE("T") AUTHOR("a"),
+                   2147483647, "C", "T", "a"},
         MarkerCase{"AbsoluteOnOtherHost",
-                   "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" href=\"http://evil.example/articlelist.aspx?c=9\">C</a>"
-                   TITLE("T"),
+                   "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" "
+                   "href=\"http://evil.example/articlelist.aspx?c=9\">C</a>" TITLE("T"),
                    10000, "", "", ""}),
     [](const testing::TestParamInfo<MarkerCase>& info) { return std::string(info.param.name); });
 

@@ -3,15 +3,15 @@
 // and a user interface that records what it is asked to show.
 #pragma once
 
-#include "config/app_config.h"
-#include "base/app_paths.h"
-#include "store/database_creation.h"
-#include "base/debug_log.h"
-#include "tree/edit_tree_model.h"
 #include "acquire/import_common.h"
-#include "platform/message_box.h"
-#include "store/offline_store.h"
 #include "acquire/user_interface.h"
+#include "base/app_paths.h"
+#include "base/debug_log.h"
+#include "config/app_config.h"
+#include "platform/message_box.h"
+#include "store/database_creation.h"
+#include "store/offline_store.h"
+#include "tree/edit_tree_model.h"
 
 #include <gtest/gtest.h>
 
@@ -109,7 +109,8 @@ class ImportTest : public testing::Test
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "myzelk-import-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "myzelk-import-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_root = pattern;
         const std::string appDir = m_root + "/app/";
@@ -127,7 +128,8 @@ protected:
             << error;
         SetDebugLogPathForTesting((m_root + "/debug.txt").c_str());
         SetMessageBoxHost(&boxes);
-        store = std::make_unique<COfflineStore>(controller, paths.m_szDatabaseFile, paths.m_szTempDir);
+        store =
+            std::make_unique<COfflineStore>(controller, paths.m_szDatabaseFile, paths.m_szTempDir);
         ASSERT_EQ(store->OpenDatabase(), 1);
         importer = std::make_unique<CContentImporter>(*store, paths, config, tree, ui);
 
@@ -154,7 +156,10 @@ protected:
         std::filesystem::remove_all(m_root, ignored);
     }
 
-    std::string Temp(const std::string& name) const { return std::string(paths.m_szTempDir) + "/" + name; }
+    std::string Temp(const std::string& name) const
+    {
+        return std::string(paths.m_szTempDir) + "/" + name;
+    }
 
     // Places a download where the worker leaves it.
     std::string Download(const std::string& name, const std::string& bytes) const

@@ -1,5 +1,5 @@
-#include "tests/acquire/import_test_support.h"
 #include "acquire/page_import.h"
+#include "tests/acquire/import_test_support.h"
 
 namespace
 {
@@ -81,8 +81,8 @@ TEST_F(PageImportTest, UnsafeTitleIsStoredAsIsButNamesAFileInTheTemporaryFolder)
     ASSERT_FALSE(display.empty());
     EXPECT_EQ(display.parent_path(), std::filesystem::path(paths.m_szTempDir));
     EXPECT_EQ(ReadBytes(display.string()), page);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(paths.m_szTempDir).parent_path() /
-                                         "etc"));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(paths.m_szTempDir).parent_path() / "etc"));
 }
 
 TEST_F(PageImportTest, PagesOfTheSameTitleShareTheFirstCopy)

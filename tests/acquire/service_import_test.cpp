@@ -2,10 +2,10 @@
 // worker does: topic XML fetched as it is, pages archived by our archiver,
 // then imported.
 #include "acquire/article_import.h"
-#include "tests/acquire/import_test_support.h"
 #include "platform/net/page_archiver.h"
-#include "tests/support/sample_service_process.h"
 #include "platform/net/url_fetch.h"
+#include "tests/acquire/import_test_support.h"
+#include "tests/support/sample_service_process.h"
 
 namespace
 {
@@ -51,7 +51,8 @@ TEST_F(ServiceImportTest, Gb2312TopicFromTheCommunity)
 {
     const std::string path = Temp("CommunityTemp.xml");
     std::string error;
-    ASSERT_TRUE(DownloadUrlToFile(service->Url("/Expert/topic/4/4711.xml"), path, fetch, &error)) << error;
+    ASSERT_TRUE(DownloadUrlToFile(service->Url("/Expert/topic/4/4711.xml"), path, fetch, &error))
+        << error;
     importer->ImportTopicFile(path);
     EXPECT_TRUE(ui.statusTexts.empty());
 
@@ -65,7 +66,8 @@ TEST_F(ServiceImportTest, Gb2312TopicFromTheCommunity)
     EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"数据库开发=7"}));
 
     const std::string page = TransformWithOwnSkin(store->CommunityDisplayPath(4711));
-    EXPECT_NE(page.find("<title>如何在多线程中安全地访问数据库？</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<title>如何在多线程中安全地访问数据库？</title>"), std::string::npos)
+        << page;
     EXPECT_NE(page.find("用一个临界区保护连接即可。"), std::string::npos) << page;
 }
 
@@ -74,7 +76,8 @@ TEST_F(ServiceImportTest, ArchivedArticleFromTheArticleSite)
     const std::string address = service->Url("/article/2006/123.shtm");
     const std::string archive = Archive("/article/2006/123.shtm", "DevelopTemp.shtm");
     // The archive keeps the page encoded: the markers exist only once decoded.
-    ASSERT_EQ(ReadBytes(archive).find("ArticleTitle1_ArticleTitle1_hlClass\" href=\""), std::string::npos);
+    ASSERT_EQ(ReadBytes(archive).find("ArticleTitle1_ArticleTitle1_hlClass\" href=\""),
+              std::string::npos);
     importer->ImportArticleFile(address, archive);
     EXPECT_TRUE(ui.statusTexts.empty());
 
@@ -99,7 +102,8 @@ class ServicePageTest : public ServiceImportTest, public testing::WithParamInter
 
 TEST_P(ServicePageTest, ArchivedPageGetsItsTitle)
 {
-    importer->ImportOtherPageFile(service->Url(GetParam().path), Archive(GetParam().path, "TopicTemp.mht"));
+    importer->ImportOtherPageFile(service->Url(GetParam().path),
+                                  Archive(GetParam().path, "TopicTemp.mht"));
     CTopicTable row;
     EXPECT_EQ(store->GetTopicByTitle(GetParam().title, row), 0) << GetParam().path;
     EXPECT_TRUE(std::filesystem::exists(store->TopicDisplayPath(GetParam().title)));

@@ -1,5 +1,5 @@
-#include "tests/acquire/import_test_support.h"
 #include "acquire/topic_import.h"
+#include "tests/acquire/import_test_support.h"
 
 namespace
 {
@@ -108,7 +108,8 @@ TEST_F(TopicImportTest, ShippedSkinShowsTheTitleAndEveryReply)
         ImportTopic(Fixture(fixture));
     }
     const std::string utf8Page = TransformWithOwnSkin(store->CommunityDisplayPath(4711));
-    EXPECT_NE(utf8Page.find("<title>如何在 C++ 中读取 UTF-8 文件?</title>"), std::string::npos) << utf8Page;
+    EXPECT_NE(utf8Page.find("<title>如何在 C++ 中读取 UTF-8 文件?</title>"), std::string::npos)
+        << utf8Page;
     EXPECT_NE(utf8Page.find("请问各位, 读 UTF-8 文件有什么好办法?"), std::string::npos);
     EXPECT_NE(utf8Page.find("再自己解码 &amp; 校验."), std::string::npos);
     EXPECT_NE(utf8Page.find("文件开头可能有 EF BB BF 三个字节。\n第二行。"), std::string::npos);
@@ -218,7 +219,9 @@ INSTANTIATE_TEST_SUITE_P(
     Documents, RefusedTopicTest,
     testing::Values(
         RefusedCase{"NoStyleSheet", "<Topic><Issue><TopicId>1</TopicId></Issue></Topic>"},
-        RefusedCase{"NoTopic", "<?xml-stylesheet href=\"a\"?><Other><Issue><TopicId>1</TopicId></Issue></Other>"},
+        RefusedCase{
+            "NoTopic",
+            "<?xml-stylesheet href=\"a\"?><Other><Issue><TopicId>1</TopicId></Issue></Other>"},
         RefusedCase{"NoIssue", "<?xml-stylesheet href=\"a\"?><Topic><TopicId>1</TopicId></Topic>"},
         RefusedCase{"Malformed", "<?xml-stylesheet href=\"a\"?><Topic><Issue><TopicId>1</TopicId>"},
         RefusedCase{"Empty", ""}),

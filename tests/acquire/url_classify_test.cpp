@@ -5,7 +5,8 @@
 namespace
 {
 
-const CClassifyHosts kHosts{"community.zelk.example", "develop.zelk.example", "search.zelk.example"};
+const CClassifyHosts kHosts{"community.zelk.example", "develop.zelk.example",
+                            "search.zelk.example"};
 
 struct IdCase
 {
@@ -34,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
         IdCase{"http://community.zelk.example/expert/TopicView.asp?id=4711", -2},
         // Everything after "=" must be digits, and the .xml form is not tried then.
         IdCase{"http://community.zelk.example/Expert/TopicView.asp?id=4711&page=2", -2},
-        IdCase{"http://community.zelk.example/Expert/TopicView.asp?id=4711&x=Expert/topic/4/1.xml", -2},
+        IdCase{"http://community.zelk.example/Expert/TopicView.asp?id=4711&x=Expert/topic/4/1.xml",
+               -2},
         IdCase{"http://community.zelk.example/Expert/TopicView.asp?id=", -2},
         IdCase{"http://community.zelk.example/Expert/Other.asp?id=4711", -2},
         IdCase{"http://community.zelk.example/Expert/topic/4/4711.xml", 4711},
@@ -46,8 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         IdCase{"http://community.zelk.example/Expert/TopicView.asp?id=0", 0},
         IdCase{"https://community.zelk.example/Expert/TopicView.asp?id=4711", -1},
         IdCase{"http://other.example/Expert/TopicView.asp?id=4711", -1},
-        IdCase{"http://community.zelk.exampl", -1},
-        IdCase{"", -1}));
+        IdCase{"http://community.zelk.exampl", -1}, IdCase{"", -1}));
 
 class ArticleIdTest : public testing::TestWithParam<IdCase>
 {
@@ -88,14 +89,14 @@ TEST_P(ClassifyTest, ChoosesTheDownloadKind)
 
 INSTANTIATE_TEST_SUITE_P(
     Addresses, ClassifyTest,
-    testing::Values(
-        KindCase{"http://community.zelk.example/Expert/TopicView1.asp?id=4711", CommunityTopic},
-        // Topics found through the search host are downloaded as topics too.
-        KindCase{"http://search.zelk.example/Expert/topic/4/4711.xml", CommunityTopic},
-        KindCase{"http://develop.zelk.example/article/2006/123.shtm", DevelopArticle},
-        KindCase{"http://develop.zelk.example/article/2006/01/123.shtm", OtherPage},
-        KindCase{"http://community.zelk.example/Expert/TopicView.asp?id=0", OtherPage},
-        KindCase{"http://elsewhere.example/index.html", OtherPage}));
+    testing::Values(KindCase{"http://community.zelk.example/Expert/TopicView1.asp?id=4711",
+                             CommunityTopic},
+                    // Topics found through the search host are downloaded as topics too.
+                    KindCase{"http://search.zelk.example/Expert/topic/4/4711.xml", CommunityTopic},
+                    KindCase{"http://develop.zelk.example/article/2006/123.shtm", DevelopArticle},
+                    KindCase{"http://develop.zelk.example/article/2006/01/123.shtm", OtherPage},
+                    KindCase{"http://community.zelk.example/Expert/TopicView.asp?id=0", OtherPage},
+                    KindCase{"http://elsewhere.example/index.html", OtherPage}));
 
 TEST(ClassifyHosts, HostWithPortIsPartOfThePrefix)
 {
@@ -106,7 +107,8 @@ TEST(ClassifyHosts, HostWithPortIsPartOfThePrefix)
 
 TEST(ClassifyHosts, ReplyRuleDoesNotKnowTheSearchHost)
 {
-    EXPECT_EQ(ParseTopicId("http://search.zelk.example/Expert/topic/4/4711.xml", kHosts.community), -1);
+    EXPECT_EQ(ParseTopicId("http://search.zelk.example/Expert/topic/4/4711.xml", kHosts.community),
+              -1);
 }
 
 } // namespace

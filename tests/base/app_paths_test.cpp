@@ -14,7 +14,8 @@
 
 extern char** environ;
 
-namespace {
+namespace
+{
 // Set when this binary runs as the copy placed in a deep folder.
 constexpr const char* kDeepResultVariable = "MYZELK_TEST_DEEP_RESULT";
 } // namespace

@@ -11,7 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -73,7 +74,8 @@ TEST_F(DebugLogTest, CutNeverSplitsACharacter)
 
 TEST_F(DebugLogTest, TwoThreadsNeverInterleaveEntries)
 {
-    auto writer = [](char c) {
+    auto writer = [](char c)
+    {
         for (int i = 0; i < 200; ++i)
             WriteDebugLog(std::string(300, c).c_str());
     };
@@ -83,7 +85,8 @@ TEST_F(DebugLogTest, TwoThreadsNeverInterleaveEntries)
     std::istringstream lines(ReadAll(log));
     std::string line;
     int entries = 0;
-    while (std::getline(lines, line)) {
+    while (std::getline(lines, line))
+    {
         if (line.front() == '(')
             continue;
         ++entries;

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -111,15 +111,18 @@ TEST_F(FileIo, EnsureFolderOneLevelAndRefusesAFileInTheWay)
 TEST_F(FileIo, EnsureFolderRacingAnotherCreatorStillSucceeds)
 {
     // The program and a companion may create Temp/ at the same moment.
-    for (int round = 0; round < 50; ++round) {
+    for (int round = 0; round < 50; ++round)
+    {
         const std::string path = dir / ("race" + std::to_string(round));
         std::atomic<int> failures{0};
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; ++t)
-            threads.emplace_back([&] {
-                if (!EnsureFolder(path.c_str()))
-                    ++failures;
-            });
+            threads.emplace_back(
+                [&]
+                {
+                    if (!EnsureFolder(path.c_str()))
+                        ++failures;
+                });
         for (auto& t : threads)
             t.join();
         ASSERT_EQ(failures.load(), 0) << "round " << round;
@@ -135,7 +138,11 @@ TEST(SafeFileName, StaysOneComponentAndIsStable)
     EXPECT_EQ(tricky.find(".."), std::string::npos);
     EXPECT_NE(tricky[0], '.');
     EXPECT_EQ(SafeFileNameFromTitle("tab\there\r\n"), "tab_here__");
-    EXPECT_EQ(SafeFileNameFromTitle("a\xC2\x85" "b\xC2\xA0" "c"), "a_b\xC2\xA0" "c"); // NEL is C1
+    EXPECT_EQ(SafeFileNameFromTitle("a\xC2\x85"
+                                    "b\xC2\xA0"
+                                    "c"),
+              "a_b\xC2\xA0"
+              "c"); // NEL is C1
 
     EXPECT_EQ(SafeFileNameFromTitle(""), "_");
     EXPECT_EQ(SafeFileNameFromTitle("It's ok"), "It's ok");

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct Visit
 {
@@ -19,7 +20,8 @@ struct Visit
 int Record(const WalkEntry& e)
 {
     auto* v = static_cast<Visit*>(e.context);
-    if (e.isFolder) {
+    if (e.isFolder)
+    {
         v->log.push_back(std::string("D:") + e.folderPath);
         return v->skipFolder == e.folderPath ? 0 : 1;
     }
@@ -48,8 +50,8 @@ TEST_F(WalkFolderTest, FolderLastVisitsFilesThenSubFolderThenFolder)
     WalkOptions o;
     o.context = &v;
     EXPECT_EQ(WalkFolder(dir.path().c_str(), o, Record), 0);
-    const std::vector<std::string> want = {"F:one.xml", "F:two.MHT", "D:" + dir / "sub", "F:top.txt",
-                                           "D:" + dir.path()};
+    const std::vector<std::string> want = {"F:one.xml", "F:two.MHT", "D:" + dir / "sub",
+                                           "F:top.txt", "D:" + dir.path()};
     EXPECT_EQ(v.log, want);
 }
 

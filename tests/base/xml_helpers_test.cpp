@@ -1,7 +1,7 @@
 #include "base/xml_helpers.h"
 
-#include "tests/support/scratch_dir.h"
 #include "platform/text.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -37,13 +37,15 @@ protected:
 
 TEST_F(XmlHelpersTest, FindChildByNameMatchesBaseNamesIgnoringCase)
 {
-    const auto doc = LoadText("<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"s.xsl\"?>"
-                              "<t:Topic xmlns:t=\"urn:x\"><Issue/><issue n=\"2\"/><TopicName/></t:Topic>");
+    const auto doc =
+        LoadText("<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"s.xsl\"?>"
+                 "<t:Topic xmlns:t=\"urn:x\"><Issue/><issue n=\"2\"/><TopicName/></t:Topic>");
     const auto topic = FindChildByName(doc, "topic");
     ASSERT_TRUE(topic);
     EXPECT_EQ(topic->nodeName(), u"t:Topic");
     EXPECT_EQ(FindChildByName(doc, "TOPIC"), topic);
-    EXPECT_EQ(FindChildByName(doc, "t:Topic"), nullptr); // the base name is compared, not the full name
+    EXPECT_EQ(FindChildByName(doc, "t:Topic"),
+              nullptr); // the base name is compared, not the full name
     EXPECT_EQ(FindChildByName(doc, "Topi"), nullptr);
 
     const auto pi = FindChildByName(doc, "XML-Stylesheet");
@@ -52,13 +54,15 @@ TEST_F(XmlHelpersTest, FindChildByNameMatchesBaseNamesIgnoringCase)
 
     const auto issue = FindChildByName(topic, "ISSUE");
     ASSERT_TRUE(issue);
-    EXPECT_FALSE(issue->attributes()->getNamedItem(u"n")); // the first match, not the lower-case one
+    EXPECT_FALSE(
+        issue->attributes()->getNamedItem(u"n")); // the first match, not the lower-case one
     EXPECT_EQ(FindChildByName(topic, "missing"), nullptr);
 }
 
 TEST_F(XmlHelpersTest, DeclarationIsTheFirstChildAndTheRootIsStillFound)
 {
-    const auto doc = LoadText("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<LQEditTree Text=\"t\"/>");
+    const auto doc =
+        LoadText("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<LQEditTree Text=\"t\"/>");
     const auto first = GetFirstChild(doc);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->nodeType(), NODE_PROCESSING_INSTRUCTION);
@@ -92,9 +96,20 @@ TEST_F(XmlHelpersTest, IntegerReadsFollowAtoiRules)
         const char* text;
         std::int32_t expected;
     } cases[] = {
-        {"12abc", 12}, {"abc", 0}, {"", 0}, {"  -7", -7}, {"+3", 3}, {"\t42 ", 42}, {"- 5", 0},
-        {"0x10", 0}, {"2147483647", INT_MAX}, {"99999999999", INT_MAX}, {"-2147483648", INT_MIN},
-        {"-99999999999", INT_MIN}, {"１２", 0}, {"12\r\n34", 12},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"  -7", -7},
+        {"+3", 3},
+        {"\t42 ", 42},
+        {"- 5", 0},
+        {"0x10", 0},
+        {"2147483647", INT_MAX},
+        {"99999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-99999999999", INT_MIN},
+        {"１２", 0},
+        {"12\r\n34", 12},
     };
     auto doc = CreateXmlDocument();
     const auto e = AppendElement(doc, nullptr, u"e");
@@ -156,7 +171,8 @@ TEST_F(XmlHelpersTest, NullNodesRaiseComErrors)
 {
     XmlNodePtr none;
     _variant_t v;
-    const auto expectPointerError = [](auto&& call) {
+    const auto expectPointerError = [](auto&& call)
+    {
         try
         {
             call();
@@ -208,16 +224,11 @@ TEST_F(XmlHelpersTest, DecodeXmlReferencesDecodesOnlyWellFormedReferences)
         const char16_t* in;
         const char16_t* out;
     } cases[] = {
-        {u"a &amp; b", u"a & b"},
-        {u"&lt;&gt;&quot;&apos;", u"<>\"'"},
-        {u"&#65;&#x42;&#X43;", u"ABC"},
-        {u"&#x1F600;", u"\U0001F600"},
-        {u"&amp;amp;", u"&amp;"},
-        {u"& alone", u"& alone"},
-        {u"&unknown;", u"&unknown;"},
-        {u"&#xD800;&#0;&#xZZ;", u"&#xD800;&#0;&#xZZ;"},
-        {u"tail &amp", u"tail &amp"},
-        {u"line\r\nbreak", u"line\r\nbreak"},
+        {u"a &amp; b", u"a & b"},       {u"&lt;&gt;&quot;&apos;", u"<>\"'"},
+        {u"&#65;&#x42;&#X43;", u"ABC"}, {u"&#x1F600;", u"\U0001F600"},
+        {u"&amp;amp;", u"&amp;"},       {u"& alone", u"& alone"},
+        {u"&unknown;", u"&unknown;"},   {u"&#xD800;&#0;&#xZZ;", u"&#xD800;&#0;&#xZZ;"},
+        {u"tail &amp", u"tail &amp"},   {u"line\r\nbreak", u"line\r\nbreak"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(DecodeXmlReferences(c.in), c.out) << Utf8FromUtf16(c.in);

@@ -12,7 +12,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -39,7 +40,8 @@ public:
     explicit Installation(const std::string& root) : m_root(root)
     {
         const fs::path bin = MYZELK_BIN_DIR;
-        for (const auto& entry : fs::directory_iterator(bin)) {
+        for (const auto& entry : fs::directory_iterator(bin))
+        {
             const std::string name = entry.path().filename().string();
             if (name == "MyZELKCmd" || name.rfind("libLQADO.so", 0) == 0)
                 fs::copy(entry.path(), m_root / name, fs::copy_options::copy_symlinks);
@@ -63,7 +65,8 @@ long CountRows(const fs::path& db, const char* table)
 {
     sqlite3* handle = nullptr;
     long count = -1;
-    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+    {
         sqlite3_stmt* st = nullptr;
         const std::string sql = std::string("SELECT COUNT(*) FROM ") + table;
         if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
@@ -86,12 +89,16 @@ protected:
     {
         const std::string host = "127.0.0.1:" + std::to_string(service.Port());
         // debug.txt lands in the working folder, as for the program.
-        return RunProgram(install.Program(), args,
-                          {"MYZELK_HOSTS=community=" + host + ",develop=" + host + ",search=" + host},
-                          scratch.Path());
+        return RunProgram(
+            install.Program(), args,
+            {"MYZELK_HOSTS=community=" + host + ",develop=" + host + ",search=" + host},
+            scratch.Path());
     }
     fs::path Db() const { return install.Root() / "DataBase/MyZELK.mdb"; }
-    std::string Tree() const { return ReadFileBytes((install.Root() / "Resource/RoomList/OffLine.xml").string()); }
+    std::string Tree() const
+    {
+        return ReadFileBytes((install.Root() / "Resource/RoomList/OffLine.xml").string());
+    }
 
     SampleServiceProcess service;
     ScratchDir scratch;
@@ -101,10 +108,10 @@ protected:
 
 TEST_F(CompanionTest, SavesTopicArticleAndPageInArrivalOrder)
 {
-    const ProgramResult r = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
-                                 service.Url("/article/2006/123.shtm"),
-                                 service.Url("/static/pages/utf8-bom.html"),
-                                 service.Url("/Expert/topic/12/5001.xml")});
+    const ProgramResult r =
+        Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
+             service.Url("/article/2006/123.shtm"), service.Url("/static/pages/utf8-bom.html"),
+             service.Url("/Expert/topic/12/5001.xml")});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 4u) << r.out;
@@ -201,7 +208,8 @@ TEST_F(CompanionTest, ListSearchAndExtractReadTheLibrary)
 TEST_F(CompanionTest, TwoCompanionsAtOnceImportOnlyTheirOwnDownloads)
 {
     // Both would download into the same fixed files if they shared them.
-    auto saveMany = [this](const std::string& page) {
+    auto saveMany = [this](const std::string& page)
+    {
         std::vector<std::string> args{"save"};
         for (int i = 0; i < 6; ++i)
             args.push_back(service.Url("/static/pages/" + page + "?n=" + std::to_string(i)));

@@ -1,7 +1,7 @@
 #include "config/app_config.h"
 
-#include "tests/support/scratch_dir.h"
 #include "platform/text.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,8 @@ TEST_F(ConfigStoreTest, ItemsAreWrittenInUtf16CodeUnitOrder)
     store.Save();
     const auto file = ScratchDir::Read(path);
     std::vector<std::size_t> positions;
-    for (const char* key : {"\"B\"", "\"a\"", "\"ab\"", "\"b\"", "\"中\"", "\"\xF0\x9F\x98\x80\"", "\"～\""})
+    for (const char* key :
+         {"\"B\"", "\"a\"", "\"ab\"", "\"b\"", "\"中\"", "\"\xF0\x9F\x98\x80\"", "\"～\""})
     {
         positions.push_back(file.find(std::string("Name=") + key));
         ASSERT_NE(positions.back(), std::string::npos) << key;
@@ -83,13 +84,14 @@ TEST_F(ConfigStoreTest, MultiLineValuesRoundTripUnchanged)
 
 TEST_F(ConfigStoreTest, HandWrittenFileWithRawLineBreaksCapitalItemsAndLowerCaseKeys)
 {
-    ScratchDir::Write(path, "<LQConfigure>\r\n"
-                            "  <ITEM Name=\"UserSign\" Value=\"first line\r\nsecond &amp; last\"/>\r\n"
-                            "  <item Name=\"usersign\" Value=\"lower\"/>\r\n"
-                            "  <Other Name=\"IsShowToolBar\" Value=\"1\"/>\r\n"
-                            "  <!-- a comment -->\r\n"
-                            "  <Item Name=\"LinkOpenMode\" Value=\"2abc\"/>\r\n"
-                            "</LQConfigure>\r\n");
+    ScratchDir::Write(path,
+                      "<LQConfigure>\r\n"
+                      "  <ITEM Name=\"UserSign\" Value=\"first line\r\nsecond &amp; last\"/>\r\n"
+                      "  <item Name=\"usersign\" Value=\"lower\"/>\r\n"
+                      "  <Other Name=\"IsShowToolBar\" Value=\"1\"/>\r\n"
+                      "  <!-- a comment -->\r\n"
+                      "  <Item Name=\"LinkOpenMode\" Value=\"2abc\"/>\r\n"
+                      "</LQConfigure>\r\n");
     const auto config = Reload();
     EXPECT_EQ(config->GetUserSign(), "first line\r\nsecond & last");
     std::u16string lower;
@@ -113,7 +115,8 @@ TEST_F(ConfigStoreTest, FirstOccurrenceWinsAndIsWrittenOnce)
 
 TEST_F(ConfigStoreTest, LoadAddsToWhatIsThereWithoutReplacing)
 {
-    ScratchDir::Write(path, "<LQConfigure><Item Name=\"a\" Value=\"file\"/><Item Name=\"b\" Value=\"file\"/></LQConfigure>");
+    ScratchDir::Write(path, "<LQConfigure><Item Name=\"a\" Value=\"file\"/><Item Name=\"b\" "
+                            "Value=\"file\"/></LQConfigure>");
     CConfigStore store(u"LQConfigure");
     UseFile(store);
     store.SetValue(u"a", u"memory");
@@ -168,12 +171,14 @@ TEST_F(ConfigStoreTest, UnusableFilesLoadNothingAndLeaveTheStoreAsItWas)
 
 TEST_F(ConfigStoreTest, DeclarationOrCommentAheadOfTheRootDoesNotLoseSettings)
 {
-    ScratchDir::Write(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- edited by hand -->\r\n"
-                            "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
+    ScratchDir::Write(path,
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- edited by hand -->\r\n"
+                      "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
     const auto config = Reload();
     EXPECT_EQ(config->GetIsShowToolBar(), 1);
     config->Save();
-    EXPECT_EQ(ScratchDir::Read(path), "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
+    EXPECT_EQ(ScratchDir::Read(path),
+              "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
 }
 
 TEST_F(ConfigStoreTest, FirstRunDefaultsAndTheFileWrittenAtShutDown)
@@ -250,14 +255,16 @@ TEST_F(ConfigStoreTest, VariantValuesStoreTheirTextOrNothing)
 
 TEST_F(ConfigStoreTest, AFailedWriteIsNotReportedButKeepsTheOldFile)
 {
-    ScratchDir::Write(path, "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
+    ScratchDir::Write(path,
+                      "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     CAppConfig config;
     UseFile(config);
     config.SetIsShowToolBar(0);
     EXPECT_EQ(config.Save(), 1);
     EXPECT_FALSE(config.LastSaveSucceeded());
-    EXPECT_EQ(ScratchDir::Read(path), "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
+    EXPECT_EQ(ScratchDir::Read(path),
+              "<LQConfigure><Item Name=\"IsShowToolBar\" Value=\"1\"/></LQConfigure>");
 
     CAppConfig elsewhere;
     elsewhere.SetFileName(Utf16FromUtf8(dir.File("missing/MyZELK.cfg")));

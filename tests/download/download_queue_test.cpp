@@ -68,15 +68,19 @@ TEST(DownloadQueue, ExitQuestionHoldsTheLockSoAppendingWaits)
     queue.QueueDownload(OtherPage, "http://a.example/");
     std::atomic<bool> appended{false};
     std::thread other;
-    queue.ConfirmExit([&](size_t) {
-        other = std::thread([&] {
-            queue.QueueDownload(OtherPage, "http://b.example/");
-            appended = true;
+    queue.ConfirmExit(
+        [&](size_t)
+        {
+            other = std::thread(
+                [&]
+                {
+                    queue.QueueDownload(OtherPage, "http://b.example/");
+                    appended = true;
+                });
+            std::this_thread::sleep_for(200ms);
+            EXPECT_FALSE(appended.load()) << "the count changed while the question was shown";
+            return false;
         });
-        std::this_thread::sleep_for(200ms);
-        EXPECT_FALSE(appended.load()) << "the count changed while the question was shown";
-        return false;
-    });
     other.join();
     EXPECT_TRUE(appended.load());
     EXPECT_EQ(queue.WaitingCount(), 2u);
@@ -85,10 +89,12 @@ TEST(DownloadQueue, ExitQuestionHoldsTheLockSoAppendingWaits)
 TEST(DownloadQueue, TakeNextWakesAtOnceForANewRequest)
 {
     CDownloadQueue queue(Hosts());
-    std::thread producer([&] {
-        std::this_thread::sleep_for(100ms);
-        queue.QueueDownload(OtherPage, "http://a.example/");
-    });
+    std::thread producer(
+        [&]
+        {
+            std::this_thread::sleep_for(100ms);
+            queue.QueueDownload(OtherPage, "http://a.example/");
+        });
     auto start = std::chrono::steady_clock::now();
     auto request = queue.TakeNext(5000ms, [] { return false; });
     auto took = std::chrono::steady_clock::now() - start;
@@ -101,11 +107,13 @@ TEST(DownloadQueue, TakeNextGivesUpWhenStopped)
 {
     CDownloadQueue queue(Hosts());
     std::atomic<bool> stop{false};
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(100ms);
-        stop = true;
-        queue.Wake();
-    });
+    std::thread stopper(
+        [&]
+        {
+            std::this_thread::sleep_for(100ms);
+            stop = true;
+            queue.Wake();
+        });
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(queue.TakeNext(5000ms, [&] { return stop.load(); }), nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);

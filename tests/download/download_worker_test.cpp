@@ -162,7 +162,8 @@ TEST_F(DownloadWorkerTest, ArrivalOrderWhileASlowDownloadRuns)
     const std::string topic = service->Url("/Expert/TopicView1.asp?id=4711");
     const std::string article = service->Url("/article/2006/123.shtm");
     ASSERT_TRUE(queue->QueueDownload(CommunityTopic, slow));
-    ASSERT_TRUE(WaitUntil([&] { return queue->WaitingCount() == 0; }, 2000ms)) << "worker did not take the request";
+    ASSERT_TRUE(WaitUntil([&] { return queue->WaitingCount() == 0; }, 2000ms))
+        << "worker did not take the request";
     queue->QueueDownload(topic);
     queue->QueueDownload(article);
     EXPECT_EQ(queue->WaitingCount(), 2u) << "the request being fetched is not waiting";
@@ -190,12 +191,11 @@ TEST_F(DownloadWorkerTest, FailedFetchesGiveTheNoticeAndImportNothing)
     // Files from earlier downloads must not be imported again.
     std::ofstream(temp.File("CommunityTemp.xml")) << "stale topic";
     std::ofstream(temp.File("TopicTemp.mht")) << "stale page";
-    const std::string refused = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/Expert/topic/4/1.xml";
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/Expert/topic/4/1.xml";
     const std::vector<std::pair<DownloadKind, std::string>> failing = {
-        {CommunityTopic, service->Url("/fail/404")},
-        {CommunityTopic, refused},
-        {OtherPage, service->Url("/fail/404")},
-        {OtherPage, refused},
+        {CommunityTopic, service->Url("/fail/404")}, {CommunityTopic, refused},
+        {OtherPage, service->Url("/fail/404")},      {OtherPage, refused},
         {OtherPage, service->Url("/fail/500")},
     };
     for (const auto& [kind, address] : failing)

@@ -8,8 +8,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <set>
-#include <thread>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 class ArchiverTest : public ::testing::Test
@@ -28,7 +28,8 @@ protected:
         options.fetch.totalTimeoutMs = 5000;
     }
 
-    MhtmlArchive SaveAndRead(const std::string& path, const ArchiveOptions& o, ArchiveResult* out = nullptr)
+    MhtmlArchive SaveAndRead(const std::string& path, const ArchiveOptions& o,
+                             ArchiveResult* out = nullptr)
     {
         std::string file = dir.File("TopicTemp.mht");
         ArchiveResult r = SavePageAsMhtml(service->Url(path), file, o);
@@ -60,11 +61,12 @@ TEST_F(ArchiverTest, StyledPageHoldsEveryResourceOnceAndSkipsTheMissingOne)
     ArchiveResult result;
     MhtmlArchive a = SaveAndRead("/static/pages/styled.html", options, &result);
     std::set<std::string> expected;
-    for (const char* p : {"/static/pages/styled.html", "/static/css/site.css", "/static/css/theme.css",
-                          "/static/img/banner.png", "/static/img/box-green.png", "/static/img/icon.png",
-                          "/static/img/box-red.png", "/static/js/site.js", "/static/img/photo-blue.png",
-                          "/static/img/photo-orange.png?v=2", "/static/img/box-purple.png",
-                          "/static/pages/frame.html", "/static/img/frame-cyan.png"})
+    for (const char* p :
+         {"/static/pages/styled.html", "/static/css/site.css", "/static/css/theme.css",
+          "/static/img/banner.png", "/static/img/box-green.png", "/static/img/icon.png",
+          "/static/img/box-red.png", "/static/js/site.js", "/static/img/photo-blue.png",
+          "/static/img/photo-orange.png?v=2", "/static/img/box-purple.png",
+          "/static/pages/frame.html", "/static/img/frame-cyan.png"})
         expected.insert(service->Url(p));
     EXPECT_EQ(Locations(a), expected);
     EXPECT_EQ(a.parts.size(), expected.size()) << "a resource was stored twice";
@@ -93,11 +95,12 @@ TEST_F(ArchiverTest, PartsDecodeToTheServedBytesWithTheRightEncoding)
 TEST_F(ArchiverTest, PageKeepsItsOwnBytesAndCharset)
 {
     const std::pair<const char*, const char*> table[] = {
-        {"/article/2006/123.shtm", "text/html; charset=gb2312"},            // declared in the page
-        {"/static/pages/server-charset.html", "text/html; charset=gb2312"}, // sent by the server only
-        {"/static/pages/utf8-bom.html", "text/html; charset=UTF-8"},        // byte-order mark
+        {"/article/2006/123.shtm", "text/html; charset=gb2312"}, // declared in the page
+        {"/static/pages/server-charset.html",
+         "text/html; charset=gb2312"},                               // sent by the server only
+        {"/static/pages/utf8-bom.html", "text/html; charset=UTF-8"}, // byte-order mark
         {"/static/pages/no-title.html", "text/html; charset=utf-8"},
-        {"/static/pages/upper-title.html", "text/html"},                    // declares nothing
+        {"/static/pages/upper-title.html", "text/html"}, // declares nothing
     };
     for (const auto& [path, type] : table)
     {
@@ -201,19 +204,21 @@ TEST_F(ArchiverTest, ChromiumOpensTheArchiveAsAWebPage)
         GTEST_SKIP() << "chromium is not installed";
     // Chromium looks up outside hosts at start whatever its flags say; it
     // runs where no network exists at all (the archive is a local file).
-    if (RunCapture({"/usr/bin/unshare", "--net", "--", "/bin/echo", "isolated"}, 10).find("isolated") ==
-        std::string::npos)
+    if (RunCapture({"/usr/bin/unshare", "--net", "--", "/bin/echo", "isolated"}, 10)
+            .find("isolated") == std::string::npos)
         GTEST_SKIP() << "no private network namespace for chromium (needs root)";
     MhtmlArchive a = SaveAndRead("/article/2006/123.shtm", options);
     ScratchDir profile;
-    std::string dom = RunCapture({"/usr/bin/unshare", "--net", "--", chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                                  "--no-first-run", "--disable-background-networking", "--disable-component-update",
-                                  "--disable-sync", "--user-data-dir=" + profile.Path(), "--dump-dom",
-                                  "file://" + dir.File("TopicTemp.mht")},
-                                 60);
+    std::string dom = RunCapture(
+        {"/usr/bin/unshare", "--net", "--", chromium, "--headless", "--no-sandbox", "--disable-gpu",
+         "--disable-quic", "--no-first-run", "--disable-background-networking",
+         "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile.Path(),
+         "--dump-dom", "file://" + dir.File("TopicTemp.mht")},
+        60);
     // Shown as a page (not as raw text) and decoded from GB2312: the title
     // text appears in UTF-8 and the encoded form does not.
-    EXPECT_NE(dom.find("ArticleTitle1_ArticleTitle1_lblTitle"), std::string::npos) << dom.substr(0, 400);
+    EXPECT_NE(dom.find("ArticleTitle1_ArticleTitle1_lblTitle"), std::string::npos)
+        << dom.substr(0, 400);
     EXPECT_NE(dom.find("用 SQLite 替代 Access 数据库"), std::string::npos) << dom.substr(0, 400);
     EXPECT_EQ(dom.find("=3D"), std::string::npos);
 }
@@ -249,10 +254,12 @@ TEST_F(ArchiverTest, AbortEndsTheArchiveWithoutWritingIt)
     ArchiveOptions slow = options;
     slow.maxParallel = 1;
     slow.fetch.abort = &abort;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        abort = true;
-    });
+    std::thread stopper(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            abort = true;
+        });
     auto start = std::chrono::steady_clock::now();
     std::string file = dir.File("TopicTemp.mht");
     ArchiveResult r = SavePageAsMhtml(service->Url("/bench/page.html?n=40&delay=300"), file, slow);

@@ -53,7 +53,8 @@ TEST_P(QuotedPrintableRoundTrip, DecodesToTheExactBytesWithinLineLimits)
     {
         EXPECT_LE(line.size(), 76u) << line;
         for (unsigned char c : line)
-            EXPECT_TRUE((c >= 32 && c <= 126) || c == '\t') << "raw byte " << int(c) << " in " << line;
+            EXPECT_TRUE((c >= 32 && c <= 126) || c == '\t')
+                << "raw byte " << int(c) << " in " << line;
         if (!line.empty())
         {
             EXPECT_NE(line.back(), ' ') << "trailing blank would be lost in transport";
@@ -65,11 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, QuotedPrintableRoundTrip,
     ::testing::Values(QpCase{"empty", ""}, QpCase{"crlf", "line one\r\nline two\r\n"},
                       QpCase{"lone_lf", "unix\nlines\n"}, QpCase{"lone_cr", "old\rmac\r"},
-                      QpCase{"blank_before_break", "tail  \r\nnext\t\r\n"}, QpCase{"blank_at_end", "ends with "},
-                      QpCase{"equals", "a=b==c="}, QpCase{"long", std::string(500, 'x')},
+                      QpCase{"blank_before_break", "tail  \r\nnext\t\r\n"},
+                      QpCase{"blank_at_end", "ends with "}, QpCase{"equals", "a=b==c="},
+                      QpCase{"long", std::string(500, 'x')},
                       QpCase{"long_escapes", std::string(300, '\xD6')},
                       QpCase{"gbk", "\xC4\xE3\xBA\xC3 ZELK"}, QpCase{"all_bytes", AllBytes()},
-                      QpCase{"crlf_split", std::string(74, 'a') + "\r\n" + std::string(80, 'b') + "\r"}),
+                      QpCase{"crlf_split",
+                             std::string(74, 'a') + "\r\n" + std::string(80, 'b') + "\r"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QuotedPrintable, CrLfBecomesAHardBreakAndEqualsIsEscaped)
@@ -90,8 +93,14 @@ TEST(QuotedPrintable, MalformedEscapesAreKept)
 TEST(Base64, KnownVectors)
 {
     const std::pair<std::string, std::string> table[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"}, {std::string("\0\xff\xfe", 3), "AP/+"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {std::string("\0\xff\xfe", 3), "AP/+"},
     };
     for (const auto& [plain, coded] : table)
     {

@@ -1,5 +1,5 @@
-#include "tests/support/sample_service_process.h"
 #include "platform/net/url_fetch.h"
+#include "tests/support/sample_service_process.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,11 @@ TEST_F(FetchTest, DownloadsAPageByteForByte)
 {
     std::string target = dir.File("page.html");
     std::string error;
-    ASSERT_TRUE(DownloadUrlToFile(service->Url("/static/pages/gb2312.html"), target, Quick(), &error)) << error;
-    EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(SampleServiceDir() + "/static/pages/gb2312.html"));
+    ASSERT_TRUE(
+        DownloadUrlToFile(service->Url("/static/pages/gb2312.html"), target, Quick(), &error))
+        << error;
+    EXPECT_EQ(ReadFileBytes(target),
+              ReadFileBytes(SampleServiceDir() + "/static/pages/gb2312.html"));
     EXPECT_EQ(dir.EntryCount(), 1u) << "temporary file left beside the download";
 }
 
@@ -118,7 +121,8 @@ TEST_F(FetchTest, OversizedPagesAreRefused)
         FetchOptions o = Quick();
         o.maxBytes = 1 << 20;
         std::string error;
-        EXPECT_FALSE(DownloadUrlToFile(service->Url(path), dir.File("big.html"), o, &error)) << path;
+        EXPECT_FALSE(DownloadUrlToFile(service->Url(path), dir.File("big.html"), o, &error))
+            << path;
         EXPECT_NE(error.find("larger than"), std::string::npos) << error;
         EXPECT_EQ(dir.EntryCount(), 0u);
     }
@@ -138,11 +142,13 @@ TEST_F(FetchTest, AbortStopsARunningTransferWithinASecond)
     o.stallTimeoutMs = 0;
     o.abort = &abort;
     Clock::time_point setAt;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        setAt = Clock::now();
-        abort = true;
-    });
+    std::thread stopper(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            setAt = Clock::now();
+            abort = true;
+        });
     std::string error;
     bool ok = DownloadUrlToFile(service->Url("/slow/stall?s=20"), dir.File("x.html"), o, &error);
     auto ended = Clock::now();
@@ -163,7 +169,8 @@ TEST_F(FetchTest, RedirectsAreFollowed)
     EXPECT_TRUE(r.effectiveUrl.ends_with("/static/pages/upper-title.html")) << r.effectiveUrl;
     FetchOptions none = Quick();
     none.maxRedirects = 0;
-    FetchResult notFollowed = FetchUrl(service->Url("/redirect?to=/static/pages/upper-title.html"), none);
+    FetchResult notFollowed =
+        FetchUrl(service->Url("/redirect?to=/static/pages/upper-title.html"), none);
     EXPECT_EQ(notFollowed.status, 302);
 }
 

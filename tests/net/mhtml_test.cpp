@@ -29,8 +29,10 @@ protected:
     void SetUp() override
     {
         parts = {
-            {"http://h.example/p.html", "text/html; charset=gb2312",
-             "<html>\r\n<title>\xC4\xE3\xBA\xC3</title>\nbody = 1\r\n</html>", {}},
+            {"http://h.example/p.html",
+             "text/html; charset=gb2312",
+             "<html>\r\n<title>\xC4\xE3\xBA\xC3</title>\nbody = 1\r\n</html>",
+             {}},
             {"http://h.example/s.css", "text/css", "p { background: url(i.png) }\n", {}},
             {"http://h.example/i.png", "image/png", Binary(3000), {}},
             {"http://h.example/empty.js", "application/javascript", "", {}},
@@ -85,7 +87,8 @@ TEST_F(MhtmlRoundTrip, TopHeadersDeclareMultipartRelatedWithQuotedBoundary)
     std::string boundary = HeaderParameter(top.substr(top.find("Content-Type:")), "boundary");
     ASSERT_FALSE(boundary.empty());
     EXPECT_NE(archive.find("\r\n--" + boundary + "--\r\n"), std::string::npos);
-    EXPECT_NE(HeaderBlockOfPart(archive, "http://h.example/i.png").find("Content-Transfer-Encoding: base64"),
+    EXPECT_NE(HeaderBlockOfPart(archive, "http://h.example/i.png")
+                  .find("Content-Transfer-Encoding: base64"),
               std::string::npos);
 }
 
@@ -146,9 +149,10 @@ TEST(MhtmlReader, ReadsForeignArchivesWithLfLinesAndFoldedHeaders)
 
 TEST(MhtmlReader, DelimiterLinesHoldOnlyTheBoundaryAndACutArchiveKeepsItsLastPart)
 {
-    auto parsed = ParseMhtml("Content-Type: multipart/related; boundary=\"b\"\r\n\r\n"
-                             "--b \t\r\nContent-Type: text/html\r\n\r\none\r\n--bx is text\r\ntwo\r\n"
-                             "--b\r\nContent-Type: text/plain\r\nContent-ID: <c@x>\r\n\r\ncut off");
+    auto parsed =
+        ParseMhtml("Content-Type: multipart/related; boundary=\"b\"\r\n\r\n"
+                   "--b \t\r\nContent-Type: text/html\r\n\r\none\r\n--bx is text\r\ntwo\r\n"
+                   "--b\r\nContent-Type: text/plain\r\nContent-ID: <c@x>\r\n\r\ncut off");
     ASSERT_TRUE(parsed.has_value());
     ASSERT_EQ(parsed->parts.size(), 2u);
     EXPECT_EQ(parsed->parts[0].bytes, "one\r\n--bx is text\r\ntwo");
@@ -170,9 +174,10 @@ TEST(MhtmlReader, SinglePartMessageIsThePageAlone)
 
 TEST(MhtmlReader, LenientDecodingKeepsAnArchiveWithDamagedBase64)
 {
-    const std::string damaged = "Content-Type: multipart/related; boundary=z\r\n\r\n--z\r\n"
-                                "Content-Type: text/html\r\nContent-Transfer-Encoding: Base64 \r\n\r\n"
-                                "PGI+!eDwvYj4=\r\n--z--\r\n";
+    const std::string damaged =
+        "Content-Type: multipart/related; boundary=z\r\n\r\n--z\r\n"
+        "Content-Type: text/html\r\nContent-Transfer-Encoding: Base64 \r\n\r\n"
+        "PGI+!eDwvYj4=\r\n--z--\r\n";
     EXPECT_FALSE(ParseMhtml(damaged).has_value());
     auto parsed = ParseMhtml(damaged, MhtmlDecoding::Lenient);
     ASSERT_TRUE(parsed.has_value());
@@ -182,7 +187,8 @@ TEST(MhtmlReader, LenientDecodingKeepsAnArchiveWithDamagedBase64)
 
 TEST(MhtmlReader, HeaderParameterReadsQuotedValues)
 {
-    const std::string value = "multipart/related; flag; Boundary=\"a\\\"b;c\"; start=<r@x> ; type=text/html";
+    const std::string value =
+        "multipart/related; flag; Boundary=\"a\\\"b;c\"; start=<r@x> ; type=text/html";
     EXPECT_EQ(HeaderParameter(value, "boundary"), "a\"b;c");
     EXPECT_EQ(HeaderParameter(value, "start"), "<r@x>");
     EXPECT_EQ(HeaderParameter(value, "type"), "text/html");

@@ -33,18 +33,20 @@ TEST(ResolveUrl, RelativeFormsAgainstAPage)
 TEST(ResolveUrl, OnlyHttpResultsAreFetched)
 {
     const std::string base = "http://h.example/p.html";
-    for (const char* ref : {"file:///etc/passwd", "javascript:alert(1)", "data:image/png;base64,AA==",
-                            "mailto:a@b.example", "ftp://h.example/x", "", "#only-fragment"})
+    for (const char* ref : {"file:///etc/passwd", "javascript:alert(1)",
+                            "data:image/png;base64,AA==", "mailto:a@b.example", "ftp://h.example/x",
+                            "", "#only-fragment"})
         EXPECT_FALSE(ResolveUrl(base, ref).has_value()) << ref;
 }
 
 TEST(CssReferences, ImportsUrlsAndWhatIsNotAReference)
 {
-    const char* css = "@import \"a.css\";\n@import url(b.css) screen;\n@IMPORT url( 'c.css' );\n"
-                      "/* url(commented.png) */\n"
-                      "p { background: url(one.png) } q { background:URL( \"two.png\" ) }\n"
-                      "s { content: \"url(in-string.png)\"; } t { src: url('three.woff') format('woff') }\n"
-                      "u { background: url(data:image/png;base64,AAAA) } v { mask: my-url(no.png) }\n";
+    const char* css =
+        "@import \"a.css\";\n@import url(b.css) screen;\n@IMPORT url( 'c.css' );\n"
+        "/* url(commented.png) */\n"
+        "p { background: url(one.png) } q { background:URL( \"two.png\" ) }\n"
+        "s { content: \"url(in-string.png)\"; } t { src: url('three.woff') format('woff') }\n"
+        "u { background: url(data:image/png;base64,AAAA) } v { mask: my-url(no.png) }\n";
     CssReferences refs = CollectCssReferences(css);
     EXPECT_THAT(refs.imports, ElementsAre("a.css", "b.css", "c.css"));
     EXPECT_THAT(refs.urls, ElementsAre("one.png", "two.png", "three.woff"));
@@ -72,11 +74,13 @@ TEST(HtmlReferences, EveryKindOnceInDocumentOrder)
     std::vector<std::string> urls;
     for (const auto& r : refs)
         urls.push_back(r.url.substr(std::string("http://h.example").size()));
-    EXPECT_THAT(urls, ElementsAre("/dir/s.css", "/fav.ico", "/dir/app.js", "/dir/more.css", "/dir/bg.png",
-                                  "/dir/tile.gif", "/dir/a.png", "/dir/btn.png", "/dir/div.png",
-                                  "/dir/frame.html"));
-    auto kindOf = [&](const std::string& tail) {
-        auto it = std::find_if(refs.begin(), refs.end(), [&](const auto& r) { return r.url.ends_with(tail); });
+    EXPECT_THAT(urls, ElementsAre("/dir/s.css", "/fav.ico", "/dir/app.js", "/dir/more.css",
+                                  "/dir/bg.png", "/dir/tile.gif", "/dir/a.png", "/dir/btn.png",
+                                  "/dir/div.png", "/dir/frame.html"));
+    auto kindOf = [&](const std::string& tail)
+    {
+        auto it = std::find_if(refs.begin(), refs.end(),
+                               [&](const auto& r) { return r.url.ends_with(tail); });
         return it == refs.end() ? ResourceKind::Image : it->kind;
     };
     EXPECT_EQ(kindOf("/s.css"), ResourceKind::StyleSheet);
@@ -88,7 +92,8 @@ TEST(HtmlReferences, EveryKindOnceInDocumentOrder)
 TEST(HtmlReferences, FramesOfAFrameset)
 {
     auto refs = CollectHtmlReferences(R"HTML(<html><frameset cols="50%,50%"><frame src="left.html">
-<frame src="/right.html"></frameset></html>)HTML", "http://h.example/d/index.html");
+<frame src="/right.html"></frameset></html>)HTML",
+                                      "http://h.example/d/index.html");
     ASSERT_EQ(refs.size(), 2u);
     EXPECT_EQ(refs[0].url, "http://h.example/d/left.html");
     EXPECT_EQ(refs[1].url, "http://h.example/right.html");
@@ -97,8 +102,9 @@ TEST(HtmlReferences, FramesOfAFrameset)
 
 TEST(HtmlReferences, BaseElementChangesResolution)
 {
-    auto refs = CollectHtmlReferences(R"HTML(<img src="early.png"><base href="http://cdn.example/x/"><img src="i.png">)HTML",
-                                      "http://h.example/p.html");
+    auto refs = CollectHtmlReferences(
+        R"HTML(<img src="early.png"><base href="http://cdn.example/x/"><img src="i.png">)HTML",
+        "http://h.example/p.html");
     ASSERT_EQ(refs.size(), 2u);
     EXPECT_EQ(refs[0].url, "http://cdn.example/x/early.png");
     EXPECT_EQ(refs[1].url, "http://cdn.example/x/i.png");
@@ -138,7 +144,8 @@ TEST(DeclaredCharset, FromBomAndMetaForms)
         {"<meta charset=\"utf-8\">", "utf-8"},
         {"<meta charset='big5'/>", "big5"},
         {"<p>charset=koi8-r is not in a meta</p><meta name=x>", ""},
-        {"<meta name=\"description\" content=\"x\"><meta http-equiv=content-type content=\"text/html;charset=GBK\">",
+        {"<meta name=\"description\" content=\"x\"><meta http-equiv=content-type "
+         "content=\"text/html;charset=GBK\">",
          "GBK"},
         {"", ""},
     };

@@ -20,7 +20,8 @@ TEST(SafeArray, ByteVectorBoundsAndElements)
 {
     SAFEARRAY* a = SafeArrayCreateVector(VT_UI1, 0, 3);
     ASSERT_NE(a, nullptr);
-    for (std::int32_t i = 0; i < 3; ++i) {
+    for (std::int32_t i = 0; i < 3; ++i)
+    {
         unsigned char b = static_cast<unsigned char>('x' + i);
         EXPECT_EQ(SafeArrayPutElement(a, &i, &b), S_OK);
     }
@@ -76,10 +77,13 @@ TEST(Variant, ChangeTypeToTextAndNumbers)
     EXPECT_THROW(_variant_t("12abc").ToLong(), _com_error);
     _variant_t null;
     null.vt = VT_NULL;
-    try {
+    try
+    {
         null.ToUtf8();
         FAIL() << "VT_NULL converted";
-    } catch (const _com_error& e) {
+    }
+    catch (const _com_error& e)
+    {
         EXPECT_EQ(e.Error(), DISP_E_TYPEMISMATCH);
     }
 }
@@ -120,12 +124,16 @@ TEST(Variant, DatesConvertBothWays)
 TEST(Variant, TextThatIsNoPlainNumberOrDateIsATypeMismatch)
 {
     // strtod alone would take these; the automation rules do not.
-    for (const char* text : {"nan", "inf", "-infinity", "0x1A", "NAN(1)"}) {
+    for (const char* text : {"nan", "inf", "-infinity", "0x1A", "NAN(1)"})
+    {
         _variant_t v(text);
-        try {
+        try
+        {
             v.ToLong();
             ADD_FAILURE() << text << " converted to a number";
-        } catch (const _com_error& e) {
+        }
+        catch (const _com_error& e)
+        {
             EXPECT_EQ(e.Error(), DISP_E_TYPEMISMATCH) << text;
         }
     }

@@ -16,7 +16,7 @@ TEST(Text, MalformedUtf8BecomesReplacementNotLoss)
     EXPECT_EQ(w[0], u'a');
     EXPECT_EQ(w[1], 0xFFFD);
     EXPECT_EQ(w[2], u'(');
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF")); // overlong '/'
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));     // overlong '/'
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // surrogate
     EXPECT_TRUE(IsValidUtf8("\xE4\xB8\xAD"));
 }
@@ -45,13 +45,18 @@ TEST(Text, CaseFoldingIsAsciiOnly)
 {
     EXPECT_TRUE(EqualsIgnoreCaseAscii(std::string_view("ITEM"), std::string_view("item")));
     EXPECT_FALSE(EqualsIgnoreCaseAscii(std::string_view("Item"), std::string_view("Items")));
-    EXPECT_TRUE(EqualsIgnoreCaseAscii(std::u16string_view(u"Topic"), std::u16string_view(u"TOPIC")));
+    EXPECT_TRUE(
+        EqualsIgnoreCaseAscii(std::u16string_view(u"Topic"), std::u16string_view(u"TOPIC")));
 }
 
 TEST(Text, OneUnencodableCharacterBecomesOneQuestionMark)
 {
     // An emoji has no GBK form: one '?' for it, the text around it kept.
-    EXPECT_EQ(GbkFromUtf8("a\xF0\x9F\x98\x80" "b\xE7\xA4\xBE"), "a?b\xC9\xE7");
+    EXPECT_EQ(GbkFromUtf8("a\xF0\x9F\x98\x80"
+                          "b\xE7\xA4\xBE"),
+              "a?b\xC9\xE7");
     // Malformed input bytes are replaced one by one.
-    EXPECT_EQ(GbkFromUtf8("a\xFF\xFE" "b"), "a??b");
+    EXPECT_EQ(GbkFromUtf8("a\xFF\xFE"
+                          "b"),
+              "a??b");
 }

@@ -2,9 +2,9 @@
 // open store over it, the log and message boxes captured.
 #pragma once
 
-#include "store/database_creation.h"
 #include "base/debug_log.h"
 #include "platform/message_box.h"
+#include "store/database_creation.h"
 #include "store/offline_store.h"
 #include "tests/support/test_database.h"
 

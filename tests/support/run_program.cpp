@@ -17,7 +17,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
         env.emplace_back(*e);
-    for (const std::string& extra : extraEnvironment) {
+    for (const std::string& extra : extraEnvironment)
+    {
         const std::string name = extra.substr(0, extra.find('=') + 1);
         std::erase_if(env, [&](const std::string& v) { return v.rfind(name, 0) == 0; });
         env.push_back(extra);
@@ -32,7 +33,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     envp.push_back(nullptr);
 
     const pid_t pid = fork();
-    if (pid == 0) {
+    if (pid == 0)
+    {
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
         if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
@@ -45,17 +47,22 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     ProgramResult result;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
-    while (open > 0 && poll(fds, 2, 120000) > 0) {
-        for (int i = 0; i < 2; ++i) {
+    while (open > 0 && poll(fds, 2, 120000) > 0)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
                 continue;
             char buf[4096];
             const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
+            if (n <= 0)
+            {
                 close(fds[i].fd);
                 fds[i].fd = -1;
                 --open;
-            } else {
+            }
+            else
+            {
                 (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
             }
         }

@@ -38,7 +38,8 @@ SampleServiceProcess::SampleServiceProcess(const std::string& extraArgument)
         if (extraArgument.empty())
             execlp(python, python, script.c_str(), "--port", "0", static_cast<char*>(nullptr));
         else
-            execlp(python, python, script.c_str(), "--port", "0", extraArgument.c_str(), static_cast<char*>(nullptr));
+            execlp(python, python, script.c_str(), "--port", "0", extraArgument.c_str(),
+                   static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeFds[1]);
@@ -123,7 +124,8 @@ ScratchDir::~ScratchDir()
 size_t ScratchDir::EntryCount() const
 {
     size_t n = 0;
-    for (auto it = std::filesystem::directory_iterator(m_path); it != std::filesystem::directory_iterator(); ++it)
+    for (auto it = std::filesystem::directory_iterator(m_path);
+         it != std::filesystem::directory_iterator(); ++it)
         ++n;
     return n;
 }

@@ -121,7 +121,8 @@ TEST_F(EditTreeModelTest, AddAndNotifyReportsNewAndExistingChildren)
     CEditTreeItem* first = model.AddChildAndNotify(top, "其他文章");
     CEditTreeItem* second = model.AddChildAndNotify(top, "其他文章");
     EXPECT_EQ(first, second);
-    EXPECT_EQ(notify.events, (std::vector<std::string>{"added Top\\其他文章 4", "added Top\\其他文章 4"}));
+    EXPECT_EQ(notify.events,
+              (std::vector<std::string>{"added Top\\其他文章 4", "added Top\\其他文章 4"}));
     EXPECT_EQ(notify.addedItems, (std::vector<CEditTreeItem*>{first, first}));
     EXPECT_EQ(top->GetChildren().size(), 3u);
 }
@@ -242,7 +243,8 @@ TEST_F(EditTreeModelTest, DeleteNotifiesChildrenBeforeParentsAndDoesNotSave)
     notify.events.clear();
 
     model.DeleteSubtree(a);
-    EXPECT_EQ(notify.events, (std::vector<std::string>{"deleting a1", "deleting a2", "deleting a"}));
+    EXPECT_EQ(notify.events,
+              (std::vector<std::string>{"deleting a1", "deleting a2", "deleting a"}));
     EXPECT_EQ(model.FindItemById(4), nullptr);
     EXPECT_EQ(model.GetSelectedItem(), nullptr);
     EXPECT_EQ(ReadText(file), before);

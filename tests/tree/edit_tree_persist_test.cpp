@@ -23,7 +23,8 @@ const char kTreeFile[] =
     "<Data Text=\"dropped\"/>"
     "<Node ID=\"1\" Text=\"离线资料\" ImageIndex=\"10\">"
     "<Node ID=\"2\" Text=\"ZELK社区\" ImageIndex=\"10\">"
-    "<Node ID=\"7\" Text=\"C/C++ &amp; more\" ImageIndex=\"10\"><Data Text=\"a\"/><Data Text=\"b &lt;c&gt;\"/></Node>"
+    "<Node ID=\"7\" Text=\"C/C++ &amp; more\" ImageIndex=\"10\"><Data Text=\"a\"/><Data Text=\"b "
+    "&lt;c&gt;\"/></Node>"
     "<node ID=\"99\" Text=\"skipped\"/>"
     "<Other/>"
     "</Node>"
@@ -63,17 +64,20 @@ TEST_F(TreePersistTest, SaveAfterLoadKeepsEverythingButTheFolderImageChange)
     ASSERT_TRUE(model.SaveTree(saved.c_str()));
 
     const std::string text = ReadText(saved);
-    EXPECT_EQ(text.rfind("<LQEditTree Text=\"Rooms\" PersistCount=\"42\" Version=\"1.00.7\">", 0), 0u)
+    EXPECT_EQ(text.rfind("<LQEditTree Text=\"Rooms\" PersistCount=\"42\" Version=\"1.00.7\">", 0),
+              0u)
         << text;
     EXPECT_EQ(text.find("<?xml"), std::string::npos);
     EXPECT_EQ(text.find("dropped"), std::string::npos);
     EXPECT_EQ(text.find("skipped"), std::string::npos);
     EXPECT_EQ(text.find("Other"), std::string::npos);
     // Attribute order, child nodes before data entries.
-    EXPECT_NE(text.find("<Node ID=\"7\" Text=\"C/C++ &amp; more\" ImageIndex=\"10\"><Data Text=\"a\""),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("<Node ID=\"7\" Text=\"C/C++ &amp; more\" ImageIndex=\"10\"><Data Text=\"a\""),
+        std::string::npos)
         << text;
-    EXPECT_NE(text.find("<Node ID=\"1\" Text=\"离线资料\" ImageIndex=\"0\"><Node ID=\"2\""), std::string::npos)
+    EXPECT_NE(text.find("<Node ID=\"1\" Text=\"离线资料\" ImageIndex=\"0\"><Node ID=\"2\""),
+              std::string::npos)
         << text;
 
     CEditTreeModel reloaded;
@@ -86,8 +90,9 @@ TEST_F(TreePersistTest, SaveAfterLoadKeepsEverythingButTheFolderImageChange)
 TEST_F(TreePersistTest, RootNameIgnoresCaseButNodeNamesDoNot)
 {
     const std::string path = folder.File("lower.xml");
-    WriteText(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                    "<lqedittree><Node ID=\"5\" Text=\"A\"/><node ID=\"6\" Text=\"B\"/></lqedittree>");
+    WriteText(path,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+              "<lqedittree><Node ID=\"5\" Text=\"A\"/><node ID=\"6\" Text=\"B\"/></lqedittree>");
     ASSERT_TRUE(model.LoadTree(path.c_str()));
     EXPECT_EQ(Describe(model), "5:A:0");
     EXPECT_EQ(model.PersistCount, 0);

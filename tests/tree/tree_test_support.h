@@ -15,7 +15,8 @@ class ScratchFolder
 public:
     ScratchFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "myzelk-tree-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "myzelk-tree-XXXXXX").string();
         if (mkdtemp(pattern.data()))
             m_path = pattern;
     }

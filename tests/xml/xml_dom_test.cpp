@@ -33,11 +33,13 @@ protected:
 
 TEST_F(XmlDomTest, ParseKeepsPrologNodesAsDocumentChildrenAndDropsIndentation)
 {
-    const auto root = Parse(u"<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n"
-                            u"<?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?>\r\n"
-                            u"<!-- note -->\r\n<Root>\r\n  <a x=\"1\"/>\r\n  <b>t</b>\r\n</Root>\r\n");
+    const auto root =
+        Parse(u"<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n"
+              u"<?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?>\r\n"
+              u"<!-- note -->\r\n<Root>\r\n  <a x=\"1\"/>\r\n  <b>t</b>\r\n</Root>\r\n");
     ASSERT_TRUE(root);
-    EXPECT_EQ(ChildNames(doc), (std::vector<std::u16string>{u"xml", u"xml-stylesheet", u"#comment", u"Root"}));
+    EXPECT_EQ(ChildNames(doc),
+              (std::vector<std::u16string>{u"xml", u"xml-stylesheet", u"#comment", u"Root"}));
     EXPECT_EQ(doc->firstChild()->nodeType(), NODE_PROCESSING_INSTRUCTION);
     EXPECT_EQ(doc->firstChild()->nodeValue(), u"version=\"1.0\" encoding=\"gb2312\"");
     EXPECT_EQ(doc->childNodes()->item(1)->text(), u"type=\"text/xsl\" href=\"a.xsl\"");
@@ -69,8 +71,9 @@ TEST_F(XmlDomTest, SerialiserEscapesOnlyWhatItMustAndAddsNothing)
     child->appendChild(doc->createTextNode(u"1 < 2 & 3 > 0 \"q\""));
     root->appendChild(doc->createElement(u"empty"));
     root->appendChild(doc->createCDATASection(u"x]]>y"));
-    EXPECT_EQ(doc->xml(), u"<r v=\"a&amp;b&lt;c>&quot;d'\r\ne\tf\"><t>1 &lt; 2 &amp; 3 &gt; 0 \"q\"</t>"
-                          u"<empty/><![CDATA[x]]]]><![CDATA[>y]]></r>");
+    EXPECT_EQ(doc->xml(),
+              u"<r v=\"a&amp;b&lt;c>&quot;d'\r\ne\tf\"><t>1 &lt; 2 &amp; 3 &gt; 0 \"q\"</t>"
+              u"<empty/><![CDATA[x]]]]><![CDATA[>y]]></r>");
 
     // What the serialiser writes reads back as the same values.
     auto again = XmlDocument::Create();
@@ -82,7 +85,8 @@ TEST_F(XmlDomTest, SerialiserEscapesOnlyWhatItMustAndAddsNothing)
 
 TEST_F(XmlDomTest, AttributeXmlKeepsRawLineBreaksFromTheFileAndEscapesEntities)
 {
-    const auto root = Parse(u"<r one=\"a &amp; b\" two=\"a &amp; b\r\nc\" refs=\"x&#13;&#10;y\" lf=\"p\nq\"/>");
+    const auto root =
+        Parse(u"<r one=\"a &amp; b\" two=\"a &amp; b\r\nc\" refs=\"x&#13;&#10;y\" lf=\"p\nq\"/>");
     const auto attrs = root->attributes();
     EXPECT_EQ(attrs->getNamedItem(u"one")->text(), u"a & b");
     EXPECT_EQ(attrs->getNamedItem(u"one")->xml(), u"one=\"a &amp; b\"");
@@ -147,11 +151,13 @@ TEST_F(XmlDomTest, ReplaceChildSwapsTheRootAndAStylesheetInstruction)
 {
     Parse(u"<?xml version=\"1.0\"?><?xml-stylesheet href=\"old.xsl\"?><Topic/>");
     const auto oldPi = doc->childNodes()->item(1);
-    const auto newPi = doc->createProcessingInstruction(u"xml-stylesheet", u"type='text/xsl' href='new.xsl'");
+    const auto newPi =
+        doc->createProcessingInstruction(u"xml-stylesheet", u"type='text/xsl' href='new.xsl'");
     EXPECT_EQ(doc->replaceChild(newPi, oldPi), oldPi);
     const auto newRoot = doc->createElement(u"Other");
     doc->replaceChild(newRoot, doc->documentElement()); // one root in, one out
-    EXPECT_EQ(doc->xml(), u"<?xml version=\"1.0\"?><?xml-stylesheet type='text/xsl' href='new.xsl'?><Other/>");
+    EXPECT_EQ(doc->xml(),
+              u"<?xml version=\"1.0\"?><?xml-stylesheet type='text/xsl' href='new.xsl'?><Other/>");
 }
 
 TEST_F(XmlDomTest, StructureRulesRaiseAndLeaveTheTreeUnchanged)
@@ -169,12 +175,20 @@ TEST_F(XmlDomTest, StructureRulesRaiseAndLeaveTheTreeUnchanged)
         {"text at top level", [&] { doc->appendChild(doc->createTextNode(u"x")); }},
         {"node into its own subtree", [&] { a->appendChild(root); }},
         {"node into itself", [&] { root->appendChild(root); }},
-        {"declaration inside an element", [&] { a->appendChild(doc->createProcessingInstruction(u"xml", u"version=\"1.0\"")); }},
-        {"second declaration", [&] { doc->insertBefore(doc->createProcessingInstruction(u"xml", u"version=\"1.0\""), doc->firstChild()); }},
-        {"node before the declaration", [&] { doc->insertBefore(doc->createComment(u"c"), doc->firstChild()); }},
+        {"declaration inside an element",
+         [&] { a->appendChild(doc->createProcessingInstruction(u"xml", u"version=\"1.0\"")); }},
+        {"second declaration",
+         [&]
+         {
+             doc->insertBefore(doc->createProcessingInstruction(u"xml", u"version=\"1.0\""),
+                               doc->firstChild());
+         }},
+        {"node before the declaration",
+         [&] { doc->insertBefore(doc->createComment(u"c"), doc->firstChild()); }},
         {"null child", [&] { root->appendChild(nullptr); }},
         {"attribute as child", [&] { root->appendChild(doc->createAttribute(u"x")); }},
-        {"child of a text node", [&] { doc->createTextNode(u"t")->appendChild(doc->createElement(u"e")); }},
+        {"child of a text node",
+         [&] { doc->createTextNode(u"t")->appendChild(doc->createElement(u"e")); }},
         {"reference not a child", [&] { root->insertBefore(doc->createElement(u"e"), root); }},
         {"remove a non-child", [&] { doc->removeChild(a); }},
         {"attribute call on text", [&] { doc->createTextNode(u"t")->setAttribute(u"x", u"1"); }},
@@ -211,8 +225,8 @@ TEST_F(XmlDomTest, TextGathersDescendantsAndPutTextReplacesChildren)
 
 TEST_F(XmlDomTest, MalformedTextLeavesTheDocumentEmpty)
 {
-    for (const char16_t* bad : {u"", u"   ", u"<a>", u"<a></b>", u"<a/><b/>", u"text<a/>", u"<a x=1/>",
-                                 u"<?xml version=\"1.0\"?>", u"<a x=\"1\" x=\"2\"/>"})
+    for (const char16_t* bad : {u"", u"   ", u"<a>", u"<a></b>", u"<a/><b/>", u"text<a/>",
+                                u"<a x=1/>", u"<?xml version=\"1.0\"?>", u"<a x=\"1\" x=\"2\"/>"})
     {
         doc->loadXML(u"<old/>");
         EXPECT_FALSE(doc->loadXML(bad)) << Utf8FromUtf16(bad);
@@ -223,7 +237,8 @@ TEST_F(XmlDomTest, MalformedTextLeavesTheDocumentEmpty)
 TEST_F(XmlDomTest, EveryCutOfAFileEitherParsesWholeOrLeavesNothing)
 {
     const std::u16string full =
-        u"<?xml version=\"1.0\" encoding=\"gb2312\"?><?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?>"
+        u"<?xml version=\"1.0\" encoding=\"gb2312\"?><?xml-stylesheet type=\"text/xsl\" "
+        u"href=\"a.xsl\"?>"
         u"<!DOCTYPE Topic><Topic a=\"x &amp; y\"><Issue><TopicName>标题 &lt;1&gt;</TopicName>"
         u"<![CDATA[raw <b>]]><!-- c --><Empty/></Issue></Topic>";
     ASSERT_TRUE(doc->loadXML(full));

@@ -1,7 +1,7 @@
 #include "platform/xml/xml_dom.h"
 
-#include "tests/support/scratch_dir.h"
 #include "platform/text.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,8 @@ TEST_F(XmlFileTest, Gb2312DeclaredFileIsReadAndWrittenInItsEncoding)
     const std::string title = "论坛标题：中文";
     const std::string original = "<?xml version=\"1.0\" encoding=\"gb2312\"?>"
                                  "<?xml-stylesheet type=\"text/xsl\" href=\"x.xsl\"?>"
-                                 "<Topic><Issue><TopicName>" + GbkFromUtf8(title) +
-                                 "</TopicName></Issue></Topic>";
+                                 "<Topic><Issue><TopicName>" +
+                                 GbkFromUtf8(title) + "</TopicName></Issue></Topic>";
     ASSERT_NE(GbkFromUtf8(title), title); // the bytes really differ from UTF-8
     const auto in = dir.File("in.xml");
     ScratchDir::Write(in, original);
@@ -64,7 +64,7 @@ TEST_F(XmlFileTest, DeclaredEncodingsRoundTripTheirText)
         const char* encoding;
         const char16_t* text;
     } cases[] = {
-        {"gb2312", u"中文"}, {"GBK", u"镕"}, {"ISO-8859-1", u"café"}, {"UTF-16", u"中é"},
+        {"gb2312", u"中文"},        {"GBK", u"镕"},    {"ISO-8859-1", u"café"}, {"UTF-16", u"中é"},
         {"utf-8", u"中\U0001F600"}, {"Big5", u"臺灣"},
     };
     for (const auto& c : cases)
@@ -81,7 +81,8 @@ TEST_F(XmlFileTest, DeclaredEncodingsRoundTripTheirText)
         const auto bytes = ScratchDir::Read(path);
         if (std::string(c.encoding) != "utf-8")
         {
-            EXPECT_EQ(bytes.find(Utf8FromUtf16(c.text)), std::string::npos) << c.encoding << " written as UTF-8";
+            EXPECT_EQ(bytes.find(Utf8FromUtf16(c.text)), std::string::npos)
+                << c.encoding << " written as UTF-8";
         }
         const auto back = Load(path)->documentElement();
         ASSERT_TRUE(back) << c.encoding;
@@ -93,8 +94,8 @@ TEST_F(XmlFileTest, DeclaredEncodingsRoundTripTheirText)
 TEST_F(XmlFileTest, BadBytesInADeclaredEncodingKeepTheRestOfTheText)
 {
     const auto path = dir.File("bad.xml");
-    ScratchDir::Write(path, "<?xml version=\"1.0\" encoding=\"gb2312\"?><r>" + GbkFromUtf8("前") + "\xFF" +
-                                GbkFromUtf8("后") + "</r>");
+    ScratchDir::Write(path, "<?xml version=\"1.0\" encoding=\"gb2312\"?><r>" + GbkFromUtf8("前") +
+                                "\xFF" + GbkFromUtf8("后") + "</r>");
     const auto root = Load(path)->documentElement();
     ASSERT_TRUE(root);
     const auto text = root->text();
@@ -105,7 +106,8 @@ TEST_F(XmlFileTest, BadBytesInADeclaredEncodingKeepTheRestOfTheText)
 TEST_F(XmlFileTest, CharactersTheDeclaredEncodingLacksSurviveAsReferences)
 {
     auto doc = XmlDocument::Create();
-    doc->appendChild(doc->createProcessingInstruction(u"xml", u"version=\"1.0\" encoding=\"GB2312\""));
+    doc->appendChild(
+        doc->createProcessingInstruction(u"xml", u"version=\"1.0\" encoding=\"GB2312\""));
     const auto root = doc->createElement(u"r");
     doc->appendChild(root);
     const std::u16string text = u"中 \U0001F600 한";
@@ -126,7 +128,8 @@ TEST_F(XmlFileTest, UnknownDeclaredEncodingFailsTheSaveAndKeepsTheOldFile)
     const auto path = dir.File("keep.xml");
     ScratchDir::Write(path, "<old/>");
     auto doc = XmlDocument::Create();
-    doc->appendChild(doc->createProcessingInstruction(u"xml", u"version=\"1.0\" encoding=\"no-such-charset\""));
+    doc->appendChild(
+        doc->createProcessingInstruction(u"xml", u"version=\"1.0\" encoding=\"no-such-charset\""));
     doc->appendChild(doc->createElement(u"r"));
     EXPECT_FALSE(doc->save(path));
     EXPECT_EQ(ScratchDir::Read(path), "<old/>");
@@ -175,7 +178,9 @@ TEST_F(XmlFileTest, SaveReplacesTheFileAtomicallyAndKeepsItsPermissions)
     doc->appendChild(doc->createElement(u"new"));
     ASSERT_TRUE(doc->save(path));
     EXPECT_EQ(ScratchDir::Read(path), "<new/>");
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     EXPECT_EQ(dir.EntryCount(), 1u); // nothing left beside it
@@ -204,7 +209,9 @@ TEST_F(XmlFileTest, SaveThroughASymbolicLinkUpdatesTheTarget)
     auto doc = XmlDocument::Create();
     doc->appendChild(doc->createElement(u"new"));
     ASSERT_TRUE(doc->save(link));
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_EQ(ScratchDir::Read(target), "<new/>");
