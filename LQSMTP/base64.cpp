@@ -1,4 +1,4 @@
-#include "base64.h"
+#include "LQSMTP/base64.h"
 
 namespace MUtils
 {

@@ -1,4 +1,4 @@
-#include "error_messages.h"
+#include "LQSMTP/error_messages.h"
 
 namespace SMailer
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,14 +9,27 @@ namespace SMailer
 {
 bool IsValidUtf8(std::string_view bytes);
 
-// UTF-8 to code page 936 (GBK, the superset of GB2312 that mail readers use
-// for "gb2312"). Nothing when the input is not UTF-8 or holds a character
-// that code page cannot carry.
+// UTF-8 to code page 936 (GBK, the superset of GB2312). Nothing when the input
+// is not UTF-8 or holds a character that code page cannot carry.
 std::optional<std::string> GbkFromUtf8(std::string_view utf8);
 
-// Texts reach the library as UTF-8 and leave it in GB2312, as the mail
-// declares. Bytes that are not UTF-8 are taken to be GB2312 already and pass
-// unchanged; UTF-8 that GB2312 cannot carry also passes unchanged, so no text
-// is ever lost.
-std::string MailTextFromCaller(std::string_view text);
+// The character sets a mail goes out in, narrowest first.
+enum class MailCharset
+{
+    Gb2312,
+    Gbk,
+    Utf8
+};
+
+// The name a mail declares: "gb2312", "gbk" or "utf-8".
+const char* CharsetName(MailCharset charset);
+
+// A caller's text as bytes of `charset`, or nothing when that charset cannot
+// hold it. Texts reach the library as UTF-8; bytes that are not UTF-8 are taken
+// to be code page 936 from an older caller.
+std::optional<std::string> TextInCharset(std::string_view text, MailCharset charset);
+
+// The narrowest charset that holds every one of the texts; nothing when none
+// does (bytes that are neither UTF-8 nor code page 936).
+std::optional<MailCharset> CharsetFor(std::initializer_list<std::string_view> texts);
 } // namespace SMailer

@@ -1,4 +1,4 @@
-#include "mail_info.h"
+#include "LQSMTP/mail_info.h"
 
 namespace SMailer
 {

@@ -27,6 +27,8 @@ public:
     void setPriority(const std::string& priority) { m_priority = priority; }
     void setSubject(const std::string& subject) { m_subject = subject; }
     void addMimeContent(MimeContent* content) { m_contents.push_back(content); }
+    // Charset of the header texts (subject, names): the one the text part declares.
+    void setCharset(const std::string& charset) { m_charset = charset; }
 
     const std::string& getSenderName() const { return m_senderName; }
     const std::string& getSenderAddress() const { return m_senderAddress; }
@@ -34,6 +36,7 @@ public:
     const std::string& getPriority() const { return m_priority; }
     const std::string& getSubject() const { return m_subject; }
     const std::vector<MimeContent*>& getContents() const { return m_contents; }
+    const std::string& getCharset() const { return m_charset; }
 
 private:
     std::string m_senderName;
@@ -42,5 +45,6 @@ private:
     std::string m_priority = kPriorityNormal;
     std::string m_subject;
     std::vector<MimeContent*> m_contents;
+    std::string m_charset = "gb2312";
 };
 } // namespace SMailer

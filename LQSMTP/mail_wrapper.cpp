@@ -1,9 +1,15 @@
-#include "mail_wrapper.h"
+#include "LQSMTP/mail_wrapper.h"
 
-#include "mime_content.h"
+#include "LQSMTP/exceptions.h"
+#include "LQSMTP/mime_content.h"
+#include "LQSMTP/mime_encoding.h"
+#include "LQSMTP/socket_ops.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 
 namespace SMailer
 {
@@ -12,18 +18,125 @@ const char* const kBoundary = "#BOUNDARY#";
 
 namespace
 {
-std::string DisplayName(const std::string& name)
-{
-    if (name.empty())
-        return std::string();
-    return "\"" + SanitizeHeaderValue(name) + "\" ";
-}
-
 std::string Bracketed(const std::string& address)
 {
     return "<" + SanitizeHeaderValue(address) + ">";
 }
+
+// "name <address>", the name quoted or encoded in the mail's charset.
+std::string Mailbox(const std::string& name, const std::string& address, const std::string& charset)
+{
+    return DisplayNamePhrase(SanitizeHeaderValue(name), charset) + Bracketed(address);
+}
+
+std::size_t LastLineLength(const std::string& text)
+{
+    const std::size_t lf = text.rfind('\n');
+    return lf == std::string::npos ? text.size() : text.size() - lf - 1;
+}
+
+bool IsAtext(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7f)
+        return false;
+    // The specials of RFC 5322 (with "@", counted apart): each ends or splits an address.
+    return std::string_view("()<>[]:;\\,\"").find(c) == std::string_view::npos;
+}
+
+bool IsHostChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.';
+}
+
+bool IsHostName(std::string_view name)
+{
+    if (name.empty())
+        return false;
+    for (const char c : name)
+        if (!IsHostChar(c))
+            return false;
+    return true;
+}
+
+// A boundary no part holds: the fixed one when possible.
+std::string ChooseBoundary(const std::vector<MimeContent*>& contents)
+{
+    std::vector<std::string> texts;
+    for (const MimeContent* part : contents)
+        if (part != nullptr)
+            texts.push_back(part->getContent());
+    std::string candidate = kBoundary;
+    for (unsigned n = 1;; ++n)
+    {
+        bool held = false;
+        for (const std::string& text : texts)
+            held = held || text.find("--" + candidate) != std::string::npos;
+        if (!held)
+            return candidate;
+        candidate = std::string(kBoundary) + std::to_string(n);
+    }
+}
 } // namespace
+
+bool IsSendableAddress(std::string_view address)
+{
+    if (address.size() > 254)
+        return false;
+    const std::size_t at = address.find('@');
+    if (at != std::string_view::npos && address.find('@', at + 1) != std::string_view::npos)
+        return false;
+    std::string_view local = address.substr(0, at);
+    std::string_view domain =
+        at == std::string_view::npos ? std::string_view() : address.substr(at + 1);
+    if (domain.size() >= 2 && domain.front() == '[' && domain.back() == ']')
+    {
+        const std::string_view literal = domain.substr(1, domain.size() - 2);
+        for (const char c : literal)
+            if (!IsHostChar(c) && c != ':')
+                return false;
+        domain = std::string_view();
+    }
+    for (const char c : local)
+        if (!IsAtext(c))
+            return false;
+    for (const char c : domain)
+        if (!IsAtext(c))
+            return false;
+    return true;
+}
+
+std::string NewMessageId(std::string_view senderAddress)
+{
+    static std::atomic<unsigned long long> counter{0};
+    std::string domain;
+    const std::size_t at = senderAddress.rfind('@');
+    if (at != std::string_view::npos && IsHostName(senderAddress.substr(at + 1)))
+        domain = senderAddress.substr(at + 1);
+    if (domain.empty())
+    {
+        try
+        {
+            domain = MUtils::LocalHostName();
+        }
+        catch (const MailException&)
+        {
+        }
+        if (!IsHostName(domain))
+            domain = "localhost";
+    }
+    std::random_device random;
+    const unsigned long long noise = (static_cast<unsigned long long>(random()) << 32) ^
+                                     static_cast<unsigned long long>(random());
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    char local[80];
+    std::snprintf(local, sizeof local, "%llx.%016llx.%llx", static_cast<unsigned long long>(micros),
+                  noise, ++counter);
+    return "<" + std::string(local) + "." + kMailerName + "@" + domain + ">";
+}
 
 std::string SanitizeHeaderValue(std::string_view value)
 {
@@ -72,28 +185,43 @@ std::string DotStuff(std::string_view text)
 
 MailWrapper::MailWrapper(MailInfo* info)
     : m_info(info), m_receiverCursor(info->getReceivers().begin()),
-      m_contentCursor(info->getContents().begin()), m_clock([] { return std::time(nullptr); })
+      m_contentCursor(info->getContents().begin()), m_clock([] { return std::time(nullptr); }),
+      m_boundary(ChooseBoundary(info->getContents())),
+      m_messageId(NewMessageId(info->getSenderAddress()))
 {
 }
 
 std::string MailWrapper::getHeader() const
 {
-    std::string to;
+    const std::string& charset = m_info->getCharset();
+    // Receivers go on one line while it stays within what SMTP carries.
+    std::string to = "To: ";
+    bool first = true;
     for (const auto& [name, address] : m_info->getReceivers())
-        to += DisplayName(name) + Bracketed(address) + ", ";
-    if (to.size() >= 2)
-        to.resize(to.size() - 2);
+    {
+        const std::string item = Mailbox(name, address, charset);
+        if (!first)
+        {
+            const std::size_t itemStart = item.find('\r');
+            const std::size_t firstLine = itemStart == std::string::npos ? item.size() : itemStart;
+            to += LastLineLength(to) + 2 + firstLine > kMaxLineLength ? ",\r\n " : ", ";
+        }
+        to += item;
+        first = false;
+    }
 
     std::string header;
-    header += "From: " + DisplayName(m_info->getSenderName()) +
-              Bracketed(m_info->getSenderAddress()) + "\r\n";
-    header += "To: " + to + "\r\n";
+    header +=
+        "From: " + Mailbox(m_info->getSenderName(), m_info->getSenderAddress(), charset) + "\r\n";
+    header += to + "\r\n";
     header += "Date: " + FormatMailDate(m_clock()) + "\r\n";
-    header += "Subject: " + SanitizeHeaderValue(m_info->getSubject()) + "\r\n";
+    header +=
+        "Subject: " + HeaderText(SanitizeHeaderValue(m_info->getSubject()), charset, 9) + "\r\n";
     header += std::string("X-Mailer: ") + kMailerName + "\r\n";
     header += "X-Priority: " + SanitizeHeaderValue(m_info->getPriority()) + "\r\n";
     header += "MIME-Version: 1.0\r\n";
-    header += std::string("Content-type: multipart/mixed; boundary=\"") + kBoundary + "\"\r\n";
+    header += "Content-type: multipart/mixed; boundary=\"" + m_boundary + "\"\r\n";
+    header += "Message-ID: " + m_messageId + "\r\n";
     header += "\r\n";
     return header;
 }
@@ -138,7 +266,7 @@ const std::string& MailWrapper::nextContent()
     const MimeContent* part = *m_contentCursor++;
     if (part == nullptr)
         return m_partBuffer;
-    m_partBuffer += std::string("--") + kBoundary + "\r\n";
+    m_partBuffer += "--" + m_boundary + "\r\n";
     m_partBuffer += "Content-Type: " + SanitizeHeaderValue(part->getType()) + "\r\n";
     const std::string disposition = part->getDisposition();
     if (!disposition.empty())
@@ -152,6 +280,6 @@ const std::string& MailWrapper::nextContent()
 
 std::string MailWrapper::getEnd() const
 {
-    return std::string("\r\n--") + kBoundary + "--\r\n.\r\n";
+    return "\r\n--" + m_boundary + "--\r\n.\r\n";
 }
 } // namespace SMailer

@@ -1,10 +1,18 @@
-#include "mime_content.h"
+#include "LQSMTP/mime_content.h"
+
+#include "LQSMTP/mime_encoding.h"
 
 namespace SMailer
 {
 TextPlainContent::TextPlainContent(std::string content, std::string charset)
-    : MimeContent(std::move(content)), m_charset(std::move(charset))
+    : MimeContent(NormalizeLineEnds(content)), m_charset(std::move(charset)),
+      m_transferEncoding("8bit")
 {
+    if (LongestLine(m_content) > kMaxLineLength)
+    {
+        m_content = QuotedPrintable(m_content);
+        m_transferEncoding = "quoted-printable";
+    }
 }
 
 std::string TextPlainContent::getType() const
@@ -14,6 +22,6 @@ std::string TextPlainContent::getType() const
 
 std::string TextPlainContent::getTransferEncoding() const
 {
-    return "8bit";
+    return m_transferEncoding;
 }
 } // namespace SMailer

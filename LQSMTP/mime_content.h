@@ -20,7 +20,9 @@ protected:
     std::string m_content;
 };
 
-// A plain-text part whose bytes are sent as given (8bit, no conversion).
+// A plain-text part. Its lines always end in CR LF, whatever the caller's text
+// used. It goes out as 8bit, as given, unless a line is longer than SMTP
+// carries: then the whole part is quoted-printable, so no relay refuses it.
 class TextPlainContent : public MimeContent
 {
 public:
@@ -31,5 +33,6 @@ public:
 
 private:
     std::string m_charset;
+    std::string m_transferEncoding;
 };
 } // namespace SMailer

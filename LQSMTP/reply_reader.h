@@ -1,6 +1,6 @@
 #pragma once
 
-#include "socket_ops.h"
+#include "LQSMTP/socket_ops.h"
 
 #include <cstddef>
 #include <string>

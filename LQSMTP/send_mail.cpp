@@ -1,11 +1,12 @@
-#include "send_mail.h"
+#include "LQSMTP/send_mail.h"
 
-#include "exceptions.h"
-#include "gb2312_text.h"
-#include "mail_info.h"
-#include "mail_wrapper.h"
-#include "mime_content.h"
-#include "winsock_initializer.h"
+#include "LQSMTP/error_messages.h"
+#include "LQSMTP/exceptions.h"
+#include "LQSMTP/gb2312_text.h"
+#include "LQSMTP/mail_info.h"
+#include "LQSMTP/mail_wrapper.h"
+#include "LQSMTP/mime_content.h"
+#include "LQSMTP/winsock_initializer.h"
 
 #include <cstring>
 
@@ -31,39 +32,52 @@ int SendOneMail(const MailArguments& args, const SessionOptions& options, char* 
     MUtils::WinSockInitializer socketLayer;
     SocketLayerCleanup cleanup;
 
-    // The mail goes out in GB2312; a UTF-8 body that GB2312 cannot carry goes
-    // out as it came, declared as what it is.
+    // One charset for the whole mail, the narrowest that holds the body, the
+    // subject and the name; it is the one the text part declares.
     const std::string body = Text(args.body);
-    std::string charset = "gb2312";
-    std::string content;
-    if (auto gbk = GbkFromUtf8(body))
-        content = std::move(*gbk);
-    else
-    {
-        content = body;
-        if (IsValidUtf8(body))
-            charset = "utf-8";
-    }
-    TextPlainContent text(content, charset);
+    const std::string subject = Text(args.subject);
+    const std::string displayName = Text(args.displayName);
+    const auto charset = CharsetFor({body, subject, displayName});
+    auto encode = [&](const std::string& text)
+    { return charset ? TextInCharset(text, *charset).value_or(text) : text; };
+    // Bytes that no charset holds go out as they came, declared as what they most likely are.
+    const char* charsetName = charset ? CharsetName(*charset) : IsValidUtf8(body) ? "utf-8" : "gbk";
 
-    const std::string displayName = MailTextFromCaller(Text(args.displayName));
+    TextPlainContent text(encode(body), charsetName);
     MailInfo info;
-    info.setSenderName(displayName);
+    info.setCharset(charsetName);
+    info.setSenderName(encode(displayName));
     info.setSenderAddress(Text(args.senderAddress));
-    info.addReceiver(displayName, Text(args.receiverAddress));
+    info.addReceiver(encode(displayName), Text(args.receiverAddress));
     info.setPriority(kPriorityNormal);
-    info.setSubject(MailTextFromCaller(Text(args.subject)));
+    info.setSubject(encode(subject));
     info.addMimeContent(&text);
 
     try
     {
+        // An address that would split into others or into a second command is
+        // refused before the server hears anything.
+        if (!IsSendableAddress(info.getSenderAddress()))
+            throw MailException(ErrorMessages::instance().sendMessage(kStepMailFrom));
+        for (const auto& receiver : info.getReceivers())
+            if (!IsSendableAddress(receiver.second))
+                throw MailException(ErrorMessages::instance().sendMessage(kStepRcptTo));
+
         MailSender sender(Text(args.server), Text(args.userName), Text(args.password), options);
         MailWrapper wrapper(&info);
         if (clock)
             wrapper.setClock(std::move(clock));
         sender.setMail(&wrapper);
         sender.send();
-        sender.quit();
+        // The server has taken the mail: whatever QUIT brings, it is sent, and
+        // reporting a failure would only make the caller send it again.
+        try
+        {
+            sender.quit();
+        }
+        catch (const MailException&)
+        {
+        }
         return 1;
     }
     catch (const MailException& e)

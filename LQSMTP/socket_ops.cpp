@@ -1,6 +1,6 @@
-#include "socket_ops.h"
+#include "LQSMTP/socket_ops.h"
 
-#include "exceptions.h"
+#include "LQSMTP/exceptions.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "winsock_initializer.h"
+#include "LQSMTP/winsock_initializer.h"
 
-#include "exceptions.h"
+#include "LQSMTP/exceptions.h"
 
 namespace MUtils
 {

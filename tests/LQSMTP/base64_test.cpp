@@ -1,8 +1,8 @@
-#include "base64.h"
-#include "exceptions.h"
-#include "scripted_smtp_server.h"
-#include "socket_ops.h"
-#include "winsock_initializer.h"
+#include "LQSMTP/base64.h"
+#include "LQSMTP/exceptions.h"
+#include "LQSMTP/socket_ops.h"
+#include "LQSMTP/winsock_initializer.h"
+#include "tests/LQSMTP/scripted_smtp_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/LQSMTP/child_process.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -123,4 +123,46 @@ std::string ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool RunForOutput(const std::vector<std::string>& argv, std::string* output)
+{
+    output->clear();
+    if (argv.empty() || ::access(argv[0].c_str(), X_OK) != 0)
+        return false;
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return false;
+    const pid_t pid = ::fork();
+    if (pid == 0)
+    {
+        ::dup2(out[1], 1);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    if (pid < 0)
+    {
+        ::close(out[0]);
+        return false;
+    }
+    char buffer[4096];
+    for (;;)
+    {
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n > 0)
+            output->append(buffer, static_cast<std::size_t>(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    ::close(out[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
+    {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

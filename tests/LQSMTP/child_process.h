@@ -33,5 +33,9 @@ private:
 bool WaitForPort(const std::string& address, std::uint16_t port, ChildProcess& child,
                  std::chrono::milliseconds timeout);
 
+// Runs a program to its end and takes its standard output; false when it
+// cannot be started or does not exit with status 0.
+bool RunForOutput(const std::vector<std::string>& argv, std::string* output);
+
 // Whole file as bytes ("" when missing).
 std::string ReadFileBytes(const std::string& path);

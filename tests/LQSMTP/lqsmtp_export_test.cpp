@@ -1,6 +1,6 @@
 // The exported class, as an outside caller sees it: the shared library on port 25.
-#include "LQSMTP.h"
-#include "scripted_smtp_server.h"
+#include "LQSMTP/LQSMTP.h"
+#include "tests/LQSMTP/scripted_smtp_server.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +66,37 @@ TEST_F(CLQSMTPTest, reportsFailuresAsZeroWithText)
         GTEST_SKIP() << "port 25 is taken on 127.0.0.2 to 127.0.0.20";
     EXPECT_EQ(send(address.c_str(), "quillmere", "wrong"), 0);
     EXPECT_STREQ(error, "Password error");
+}
+
+TEST_F(CLQSMTPTest, traceIsOffUntilACallerTurnsItOn)
+{
+    std::string address;
+    auto server = ScriptedServerOnPort25(ScriptedSmtpServer::Script{}, &address);
+    if (!server)
+        GTEST_SKIP() << "port 25 is taken on 127.0.0.2 to 127.0.0.20";
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(send(address.c_str(), "quillmere", "pw"), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+
+    std::string collected;
+    CLQSMTP::SetTrace([](const char* line, void* context)
+                      { *static_cast<std::string*>(context) += line; },
+                      &collected);
+    EXPECT_EQ(send(address.c_str(), "quillmere", "pw"), 1);
+    EXPECT_NE(collected.find("[INFO]SEND:AUTH LOGIN\r\n\n[INFO]RECV(334):334 VXNlcm5hbWU6\r\n\n"
+                             "[INFO]SEND:********\r\n\n"),
+              std::string::npos)
+        << collected;
+    EXPECT_NE(collected.find("[INFO]RECV(221):221 2.0.0 Bye\r\n\n"), std::string::npos);
+    EXPECT_EQ(collected.find("cXVpbGxtZXJl"), std::string::npos); // the user name in Base64
+
+    CLQSMTP::SetTrace(&CLQSMTP::TraceToStandardOutput, nullptr);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(send(address.c_str(), "", ""), 1);
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    CLQSMTP::SetTrace(nullptr, nullptr);
+    EXPECT_EQ(printed.rfind("[INFO]RECV(220):220 scripted ESMTP\r\n\n[INFO]SEND:HELO ", 0), 0u)
+        << printed;
 }
 
 TEST(CLQSMTPLibrary, exportsOnlyTheClass)

@@ -1,11 +1,11 @@
-#include "base64.h"
-#include "exceptions.h"
-#include "mail_info.h"
-#include "mail_sender.h"
-#include "mail_wrapper.h"
-#include "mime_content.h"
-#include "scripted_smtp_server.h"
-#include "socket_ops.h"
+#include "LQSMTP/base64.h"
+#include "LQSMTP/exceptions.h"
+#include "LQSMTP/mail_info.h"
+#include "LQSMTP/mail_sender.h"
+#include "LQSMTP/mail_wrapper.h"
+#include "LQSMTP/mime_content.h"
+#include "LQSMTP/socket_ops.h"
+#include "tests/LQSMTP/scripted_smtp_server.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +51,7 @@ protected:
         SMailer::SessionOptions o;
         o.port = port;
         o.timeout = 1s;
+        o.dataEndTimeout = 1s;
         o.trace = [this](const std::string& line) { trace.push_back(line); };
         return o;
     }
@@ -267,27 +268,34 @@ TEST_F(MailSenderTest, laterQuitFailureDoesNotHideTheFirstOne)
     EXPECT_EQ(trace.back(), "[INFO]RECV(221):500 no\r\n\n");
 }
 
-TEST_F(MailSenderTest, traceGoesToStandardOutputByDefault)
+TEST_F(MailSenderTest, traceGoesToStandardOutputOnlyWhenAsked)
 {
     ScriptedSmtpServer server(Script{});
-    ::testing::internal::CaptureStdout();
-    const std::string failure = FailureOf(
-        [&]
-        {
-            SMailer::SessionOptions o;
-            o.port = server.port();
-            o.timeout = 1s;
-            SMailer::MailSender sender("127.0.0.1", "", "", o);
-        });
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(failure, "(no failure)");
-    EXPECT_EQ(out, "[INFO]RECV(220):220 scripted ESMTP\r\n\n"
-                   "[INFO]SEND:HELO " +
-                       host +
-                       "\r\n\n"
-                       "[INFO]RECV(250):250 scripted hello\r\n\n"
-                       "[INFO]SEND:QUIT\r\n\n"
-                       "[INFO]RECV(221):221 2.0.0 Bye\r\n\n");
+    std::string out[2];
+    for (const bool asked : {false, true})
+    {
+        ::testing::internal::CaptureStdout();
+        const std::string failure = FailureOf(
+            [&]
+            {
+                SMailer::SessionOptions o;
+                o.port = server.port();
+                o.timeout = 1s;
+                if (asked)
+                    o.trace = SMailer::StandardOutputTrace();
+                SMailer::MailSender sender("127.0.0.1", "", "", o);
+            });
+        out[asked] = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(failure, "(no failure)");
+    }
+    EXPECT_EQ(out[0], "");
+    EXPECT_EQ(out[1], "[INFO]RECV(220):220 scripted ESMTP\r\n\n"
+                      "[INFO]SEND:HELO " +
+                          host +
+                          "\r\n\n"
+                          "[INFO]RECV(250):250 scripted hello\r\n\n"
+                          "[INFO]SEND:QUIT\r\n\n"
+                          "[INFO]RECV(221):221 2.0.0 Bye\r\n\n");
 }
 
 // A server that stops reading after its 354: what does not fit in the socket

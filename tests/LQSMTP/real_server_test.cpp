@@ -1,11 +1,14 @@
 // Delivery through real SMTP servers from Debian packages, each started by the
 // test on loopback with a configuration of its own: Postfix (takes AUTH LOGIN
-// before HELO) and aiosmtpd (wants EHLO first).
-#include "LQSMTP.h"
-#include "child_process.h"
-#include "scripted_smtp_server.h"
-#include "send_mail.h"
-#include "stored_mail.h"
+// before HELO), aiosmtpd and Exim (both want EHLO first; Exim also relays, and
+// is strict about line ends).
+#include "LQSMTP/LQSMTP.h"
+#include "LQSMTP/base64.h"
+#include "LQSMTP/send_mail.h"
+#include "tests/LQSMTP/child_process.h"
+#include "tests/LQSMTP/mail_reader.h"
+#include "tests/LQSMTP/scripted_smtp_server.h"
+#include "tests/LQSMTP/stored_mail.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -32,6 +36,16 @@ const std::string kSubjectGb = "\xD2\xE2\xBC\xFB\xB7\xB4\xC0\xA1";
 const std::string kBodyStart =
     "\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBC\x8C\xE4\xB8\x96\xE7\x95\x8C\r\n.dot line\r\n";
 const std::string kBodyStartGb = "\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7\r\n.dot line\r\n";
+// How the subject stands in the header: an encoded word in the body's charset.
+const std::string kSubjectHeader = "=?gb2312?B?" + MUtils::Base64Encode(kSubjectGb) + "?=";
+
+std::string Repeat(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
 
 std::string MakeWorkDir(const char* name)
 {
@@ -52,6 +66,8 @@ public:
             fs::remove_all(work);
     }
     virtual const char* name() const = 0;
+    // Why the server cannot be started here ("" when it can).
+    virtual std::string missing() const { return std::string(); }
     virtual bool start() = 0;
     // Files of delivered messages so far.
     virtual std::vector<std::string> storedFiles() const = 0;
@@ -132,13 +148,51 @@ public:
     }
 };
 
+class EximPeer : public SmtpPeer
+{
+public:
+    static constexpr bool kWantsEhloBeforeAuth = true;
+    static constexpr const char* kRelayDomain = "relay.myzelk.test";
+    const char* name() const override { return "exim"; }
+    std::string missing() const override
+    {
+        if (fs::exists(LQSMTP_EXIM_DIR))
+            return std::string();
+        return "Exim is not unpacked in " LQSMTP_EXIM_DIR " (scripts/install-deps.sh does it)";
+    }
+    bool start() override
+    {
+        // Mail for the relay domain goes on to this scripted server.
+        nextHop = std::make_unique<ScriptedSmtpServer>(ScriptedSmtpServer::Script{});
+        work = MakeWorkDir("lqsmtp-exim");
+        port = UnusedLoopbackPort();
+        return nextHop->listening() && !work.empty() && port != 0 &&
+               process.start({LQSMTP_TEST_DIR "/exim_fixture.sh", LQSMTP_EXIM_DIR, work,
+                              std::to_string(port), kUser, kPassword, kDomain, kMailbox,
+                              kRelayDomain, std::to_string(nextHop->port())},
+                             work + "/server.log") &&
+               waitUntilListening();
+    }
+    std::vector<std::string> storedFiles() const override
+    {
+        return FilesIn(work + "/mail/" + kMailbox + "/new", "");
+    }
+    std::string mainLog() const { return ReadFileBytes(work + "/log/mainlog"); }
+    std::string log() const
+    {
+        return SmtpPeer::log() + mainLog() + ReadFileBytes(work + "/log/paniclog");
+    }
+
+    std::unique_ptr<ScriptedSmtpServer> nextHop;
+};
+
 template <typename Peer> class RealServerTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
         peer = new Peer();
-        started = peer->start();
+        started = peer->missing().empty() && peer->start();
     }
     static void TearDownTestSuite()
     {
@@ -147,6 +201,8 @@ protected:
     }
     void SetUp() override
     {
+        if (!peer->missing().empty())
+            GTEST_SKIP() << peer->missing();
         // The packages are installed by scripts/install-deps.sh: a server that
         // does not start is a failure, not a reason to skip.
         ASSERT_TRUE(started) << peer->name() << " did not start: " << peer->process.error() << "\n"
@@ -154,9 +210,10 @@ protected:
     }
 
     int send(const std::string& user, const std::string& password, const std::string& receiver,
-             const std::string& marker, char* error)
+             const std::string& marker, char* error, const std::string& bodyStart = kBodyStart,
+             const std::string& subject = kSubject)
     {
-        body = kBodyStart + "marker " + marker;
+        body = bodyStart + "marker " + marker;
         SMailer::SessionOptions options;
         options.port = peer->port;
         options.timeout = 10s;
@@ -168,7 +225,7 @@ protected:
                                     "Quill",
                                     receiver.c_str(),
                                     "",
-                                    kSubject.c_str(),
+                                    subject.c_str(),
                                     body.c_str()};
         return SMailer::SendOneMail(args, options, error, [] { return kSunday2007; });
     }
@@ -197,7 +254,8 @@ protected:
         const StoredMail mail = ParseStoredMail(bytes);
         EXPECT_EQ(mail.headers.at("from"), "\"Quill\" <me@sender.test>");
         EXPECT_EQ(mail.headers.at("to"), "\"Quill\" <support@myzelk.test>");
-        EXPECT_EQ(mail.headers.at("subject"), kSubjectGb);
+        EXPECT_EQ(mail.headers.at("subject"), kSubjectHeader);
+        EXPECT_EQ(mail.headers.count("message-id"), 1u);
         EXPECT_EQ(mail.headers.at("x-mailer"), "SMailer");
         EXPECT_EQ(mail.headers.at("x-priority"), "3");
         EXPECT_EQ(mail.headers.at("mime-version"), "1.0");
@@ -225,7 +283,7 @@ protected:
 template <typename Peer> Peer* RealServerTest<Peer>::peer = nullptr;
 template <typename Peer> bool RealServerTest<Peer>::started = false;
 
-using Peers = ::testing::Types<PostfixPeer, AiosmtpdPeer>;
+using Peers = ::testing::Types<PostfixPeer, AiosmtpdPeer, EximPeer>;
 class PeerNames
 {
 public:
@@ -278,6 +336,55 @@ TYPED_TEST(RealServerTest, unknownRecipientGivesGeneralServerError)
     EXPECT_NE(this->trace.find("SEND:QUIT"), std::string::npos);
 }
 
+// Exim keeps bare LFs inside the line they stand in: a body written with them
+// must reach every server as separate lines, dot line included.
+TYPED_TEST(RealServerTest, storesABodyWithBareLineFeedsLineByLine)
+{
+    char error[64] = "";
+    ASSERT_EQ(this->send("", "", "support@myzelk.test", "bare", error, "l1\nl2\nl3\na\n.\nb\n"), 1)
+        << error << "\n"
+        << this->trace;
+    const std::string bytes = this->waitForMessage("bare");
+    ASSERT_FALSE(bytes.empty()) << "no message stored\n" << this->peer->log();
+    const StoredMail mail = ParseStoredMail(bytes);
+    const auto parts = SplitMultipart(mail.body, BoundaryOf(mail.headers.at("content-type")));
+    ASSERT_EQ(parts.size(), 1u) << mail.body;
+    EXPECT_EQ(parts[0].body, "l1\nl2\nl3\na\n.\nb\nmarker bare\n\n");
+}
+
+// A line over 998 bytes is taken by a local delivery, but a relay refuses to
+// pass it on and bounces the mail after the sender was told it went out.
+using EximTest = RealServerTest<EximPeer>;
+TEST_F(EximTest, relaysLongLinesWithoutABounce)
+{
+    // 602 characters of Chinese on one line, for the subject and the body.
+    const std::string paragraph = Repeat(
+        "\xE4\xB8\xAD\xE6\x96\x87\xE6\xAE\xB5\xE8\x90\xBD\xE6\xB5\x8B\xE8\xAF\x95\xE3\x80\x82", 86);
+    const std::string subject = Repeat(
+        "\xE6\x84\x8F\xE8\xA7\x81\xE5\x8F\x8D\xE9\xA6\x88\xE6\xB5\x8B\xE8\xAF\x95\xE3\x80\x82", 86);
+    char error[64] = "";
+    const std::string receiver = std::string("support@") + EximPeer::kRelayDomain;
+    ASSERT_EQ(send("", "", receiver, "relay", error, paragraph + "\r\n", subject), 1)
+        << error << "\n"
+        << trace;
+    std::smatch queued;
+    ASSERT_TRUE(std::regex_search(trace, queued, std::regex("250 OK id=([-0-9A-Za-z]+)"))) << trace;
+    const std::string id = queued[1];
+    // Exim logs the fate of every delivery, then "Completed".
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (peer->mainLog().find(id + " Completed") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    const std::string log = peer->mainLog();
+    ASSERT_NE(log.find(id + " => " + receiver), std::string::npos) << log;
+
+    const ReaderView shown = ReadLikeAMailReader(MessageInTranscript(peer->nextHop->transcript()));
+    ASSERT_FALSE(shown.empty()) << peer->nextHop->transcript();
+    EXPECT_EQ(shown.at("subject"), subject);
+    EXPECT_EQ(shown.at("part.0.text"), paragraph + "\nmarker relay\n\n");
+    EXPECT_LE(std::stoul(shown.at("longest-line")), 998u);
+}
+
 // The exported entry point always speaks to port 25; a second loopback
 // address gives it a real server there without touching 127.0.0.1:25.
 TEST(ExportedSendMail, deliversThroughAiosmtpdOnPort25)
@@ -312,7 +419,7 @@ TEST(ExportedSendMail, deliversThroughAiosmtpdOnPort25)
         std::this_thread::sleep_for(50ms);
     ASSERT_EQ(peer->storedFiles().size(), 1u);
     const StoredMail mail = ParseStoredMail(ReadFileBytes(peer->storedFiles()[0]));
-    EXPECT_EQ(mail.headers.at("subject"), kSubjectGb);
+    EXPECT_EQ(mail.headers.at("subject"), kSubjectHeader);
     EXPECT_NE(
         mail.body.find("\n\n" + kBodyStartGb.substr(0, 10) + "\n.dot line\nmarker exported\n"),
         std::string::npos)

@@ -1,4 +1,4 @@
-#include "reply_reader.h"
+#include "LQSMTP/reply_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scripted_smtp_server.h"
+#include "tests/LQSMTP/scripted_smtp_server.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -220,8 +220,10 @@ void ScriptedSmtpServer::serve(int fd)
                 silent = true;
                 break;
             }
+            if (kind == m_script.slowOn)
+                std::this_thread::sleep_for(m_script.slowBy);
             sendReply(fd, reply);
-            if (kind == "QUIT")
+            if (kind == "QUIT" || kind == m_script.closeAfter)
                 return;
             if (kind == m_script.deafAfter)
             {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -22,9 +23,12 @@ public:
         // Entries here replace the defaults.
         std::map<std::string, std::string> replies;
         bool closeAfterGreeting = false;
-        bool silent = false;        // accepts, never says a word
-        std::string stallOn;        // command kind after which the server falls silent
-        std::string deafAfter;      // command kind after whose reply the server stops reading
+        bool silent = false;    // accepts, never says a word
+        std::string stallOn;    // command kind after which the server falls silent
+        std::string deafAfter;  // command kind after whose reply the server stops reading
+        std::string closeAfter; // command kind after whose reply the server hangs up
+        std::string slowOn;     // command kind whose reply comes only after slowBy
+        std::chrono::milliseconds slowBy{0};
         bool authNeedsEhlo = false; // AUTH before EHLO gets 503
         std::size_t chunk = 0;      // > 0: replies go out in pieces of this size, with pauses
     };

@@ -1,4 +1,4 @@
-#include "stored_mail.h"
+#include "tests/LQSMTP/stored_mail.h"
 
 namespace
 {
