@@ -12,6 +12,7 @@
 #include "app/startup/app_core.h"
 #include "app/startup/room_tree_setup.h"
 #include "base/file_helpers.h"
+#include "platform/net/cookie_store.h"
 #include "store/offline_tables.h"
 #include "tree/edit_tree_model.h"
 
@@ -218,7 +219,11 @@ int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     }
     CSaveSession session(core, tree, ui, out);
     CDownloadQueue queue(ClassifyHostsFromConfig(core.Config()));
-    CDownloadWorker worker(queue, session, session, downloads.path());
+    // Downloads carry the cookies of the program's browser panel (a sign-in).
+    CCookieStore cookies(BrowserCookieFile(core.Paths().m_szAppDir));
+    ArchiveOptions options;
+    options.fetch.cookies = &cookies;
+    CDownloadWorker worker(queue, session, session, downloads.path(), options);
     if (!worker.Start())
     {
         std::cerr << "MyZELKCmd: the download worker cannot be started\n";

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <sstream>
 
@@ -141,6 +142,21 @@ TEST_F(CompanionTest, SavesTopicArticleAndPageInArrivalOrder)
     EXPECT_NE(tree.find("ID=\"12\""), std::string::npos);
     EXPECT_NE(tree.find("ID=\"10023\""), std::string::npos);
     EXPECT_NE(tree.find("其他文章"), std::string::npos);
+}
+
+// The companion has no browser: its downloads carry the cookies that the
+// program's browser panel keeps in the installation (a sign-in).
+TEST_F(CompanionTest, SavesWithTheBrowserPanelsCookies)
+{
+    fs::create_directories(install.Root() / "BrowserProfile");
+    std::ofstream(install.Root() / "BrowserProfile/cookies.txt")
+        << "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tZelkUser\tpanel-user\n";
+    const ProgramResult r = Run({"save", service.Url("/Expert/welcome.asp")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto fields = Fields(Lines(r.out).at(0));
+    ASSERT_EQ(fields.size(), 4u) << r.out;
+    EXPECT_EQ(fields[0], "page");
+    EXPECT_EQ(fields[2], "欢迎 panel-user");
 }
 
 TEST_F(CompanionTest, SavingAgainAddsNoRowAndNoNode)

@@ -12,11 +12,15 @@ The first line on stdout is the port number (useful with --port 0).
 
 import argparse
 import copy
+import gzip
+import hashlib
 import html
+import io
 import json
 import os
 import struct
 import sys
+import tarfile
 import threading
 import time
 import urllib.parse
@@ -177,6 +181,58 @@ REPLY_FORM = """<html><head><meta http-equiv="Content-Type" content="text/html; 
 
 XSL_SKIN_PATH = os.path.join(STATIC, "xsl", "topic.xsl")
 
+# The maker's banner for the program's advertisement bar: "app:" links are
+# commands of the program, in any case of the four letters.
+BANNER_PAGE = """<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">
+<title>ZELK 横幅</title>
+<style>body { margin: 0; font: 13px sans-serif; background: #fc3; }
+a { display: inline-block; padding: 3px 12px; color: #134; }</style></head><body>
+<a id="feedback" href="app:feedback">意见反馈</a><a id="help" href="APP:Help">帮助</a>
+<a id="site" href="/">ZELK 社区</a></body></html>
+"""
+
+# Sets a lasting cookie for the community host and says who is signed in
+# (the ZelkUser cookie of /Expert/login.asp); its link asks for a new window.
+WELCOME_PAGE = """<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">
+<title>欢迎 %s</title></head><body><h1>欢迎 %s</h1><p>第 %d 次来访</p>
+<p><a id="cookies" href="/cookie/echo" target="_blank">本站保存的 Cookie（新窗口）</a></p></body></html>
+"""
+
+UPDATE_VERSION = "2.51.0"
+
+
+def update_package(version):
+    """The updater's sample package: program files of a newer version, and
+    defaults for the user's data that an updater must leave alone."""
+    files = [
+        ("MyZELK", 0o755, ("#!/bin/sh\n# MyZELK %s (sample package)\n"
+                           '[ -n "$MYZELK_SAMPLE_RESTART_NOTE" ] && '
+                           'echo "MyZELK %s started as $0" > "$MYZELK_SAMPLE_RESTART_NOTE"\n'
+                           "exit 0\n") % (version, version)),
+        ("Resource/Skins/style1.xsl", 0o644,
+         '<?xml version="1.0" encoding="UTF-8"?>\n<!-- skin of MyZELK %s -->\n'
+         '<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"/>\n'
+         % version),
+        ("AD/WelcomePage.htm", 0o644, "<html><body>MyZELK %s</body></html>\n" % version),
+        ("doc/CHANGES.txt", 0o644, "MyZELK %s: sample release notes\n" % version),
+        ("MyZELK.cfg", 0o644, '<LQConfigure><Item Name="LinkOpenMode" Value="0"/></LQConfigure>'),
+        ("DataBase/MyZELK.mdb", 0o644, "default database of the package\n"),
+        ("Resource/RoomList/OffLine.xml", 0o644, "<LQEditTree/>\n"),
+        ("Temp/left-over.txt", 0o644, "temporary\n"),
+    ]
+    raw = io.BytesIO()
+    with tarfile.open(fileobj=raw, mode="w", format=tarfile.USTAR_FORMAT) as tar:
+        for name, mode, text in files:
+            data = text.encode("utf-8")
+            info = tarfile.TarInfo(name)
+            info.size, info.mode, info.mtime = len(data), mode, 1168131907
+            tar.addfile(info, io.BytesIO(data))
+    packed = io.BytesIO()
+    with gzip.GzipFile(fileobj=packed, mode="wb", mtime=0) as gz:
+        gz.write(raw.getvalue())
+    return packed.getvalue()
+
+
 
 class Handler(BaseHTTPRequestHandler):
     server_version = "ZelkSample/1.0"
@@ -243,6 +299,10 @@ class Handler(BaseHTTPRequestHandler):
             user = query.get("user", ["guest"])[0]
             return self.send(200, b"<html><body>signed in</body></html>",
                              headers=[("Set-Cookie", "ZelkUser=%s; Path=/" % urllib.parse.quote(user))])
+        if low == "/ad/banner.htm":
+            return self.send(200, BANNER_PAGE.encode("utf-8"))
+        if low == "/expert/welcome.asp":
+            return self.welcome()
         if path in store.articles:
             return self.send(200, render_article(store.articles[path]))
         if low == "/articlelist.aspx":
@@ -274,9 +334,28 @@ class Handler(BaseHTTPRequestHandler):
             return self.send(200, store.last_reply_body, "application/octet-stream")
         if path == "/debug/last-reply-headers":
             return self.send(200, store.last_reply_headers.encode(), "text/plain")
+        if path == "/update/manifest.txt":
+            return self.update_manifest(query)
+        if path.startswith("/update/MyZELK-") and path.endswith(".tar.gz"):
+            return self.update_download(path[len("/update/MyZELK-"):-len(".tar.gz")], query)
         if path == "/":
             return self.front_page()
         return self.not_found()
+
+    def cookie(self, name):
+        for item in (self.headers.get("Cookie") or "").split(";"):
+            k, _, v = item.strip().partition("=")
+            if k == name:
+                return urllib.parse.unquote(v)
+        return ""
+
+    def welcome(self):
+        user = self.cookie("ZelkUser") or "游客"
+        earlier = self.cookie("ZelkVisits")
+        visits = int(earlier) + 1 if earlier.isdigit() else 1
+        page = WELCOME_PAGE % (esc(user), esc(user), visits)
+        self.send(200, page.encode("utf-8"), headers=[
+            ("Set-Cookie", "ZelkVisits=%d; Path=/; Max-Age=2592000; HttpOnly" % visits)])
 
     def topic(self, id_text):
         if not id_text.isdigit():
@@ -374,6 +453,38 @@ class Handler(BaseHTTPRequestHandler):
                 pass
             return
         return self.not_found()
+
+    def update_manifest(self, query):
+        """?version=V (default 2.51.0), ?hash=wrong, ?cut=1 (the package
+        link breaks off half-way), ?bad=1 (not a manifest)."""
+        if query.get("bad", ["0"])[0] == "1":
+            return self.send(200, b"<html><body>maintenance</body></html>", "text/plain")
+        version = query.get("version", [UPDATE_VERSION])[0]
+        if not version or not all(c.isdigit() or c == "." for c in version):
+            return self.not_found()
+        digest = hashlib.sha256(update_package(version)).hexdigest()
+        if query.get("hash", [""])[0] == "wrong":
+            digest = hashlib.sha256(b"another package").hexdigest()
+        link = "http://%s/update/MyZELK-%s.tar.gz" % (self.host(), version)
+        if query.get("cut", ["0"])[0] == "1":
+            link += "?cut=1"
+        text = "# MyZELK update manifest\nversion=%s\npackage=%s\nsha256=%s\n" % (version, link, digest)
+        self.send(200, text.encode(), "text/plain")
+
+    def update_download(self, version, query):
+        if not version or not all(c.isdigit() or c == "." for c in version):
+            return self.not_found()
+        package = update_package(version)
+        if query.get("cut", ["0"])[0] != "1":
+            return self.send(200, package, "application/gzip")
+        # Promises the whole package, sends half, hangs up.
+        self.send_response(200)
+        self.send_header("Content-Type", "application/gzip")
+        self.send_header("Content-Length", str(len(package)))
+        self.end_headers()
+        self.wfile.write(package[:len(package) // 2])
+        self.wfile.flush()
+        self.close_connection = True
 
     def sleep_unless_stopped(self, seconds):
         end = time.time() + seconds
