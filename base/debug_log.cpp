@@ -13,6 +13,7 @@ namespace
 
 std::mutex g_logLock;
 std::FILE* g_log = nullptr;
+// NOLINTNEXTLINE(cert-err58-cpp): a short literal; only running out of memory could throw
 std::string g_logPath = "debug.txt";
 
 constexpr size_t kEntrySize = 1024;

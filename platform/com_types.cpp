@@ -755,7 +755,7 @@ _variant_t::_variant_t(const VARIANT& source)
     Check(VariantCopy(this, &source));
 }
 
-_variant_t::_variant_t(const _variant_t& source)
+_variant_t::_variant_t(const _variant_t& source) : VARIANT()
 {
     VariantInit(this);
     Check(VariantCopy(this, &source));

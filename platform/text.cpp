@@ -80,6 +80,8 @@ public:
     }
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
+    // iconv_open reports failure as (iconv_t)-1.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     // Converts all of in; on an invalid sequence either fails or, with

@@ -5,6 +5,6 @@ cd "$(dirname "$0")/.."
 BUILD="${1:-build}"
 
 bash scripts/install-deps.sh
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMYZELK_WERROR="${MYZELK_WERROR:-OFF}"
 cmake --build "$BUILD" -j2
 ctest --test-dir "$BUILD" --output-on-failure --timeout 600

@@ -689,7 +689,7 @@ long SqliteRecordset::ColumnSize(long column)
         if (v.vt == (VT_ARRAY | VT_UI1))
             return static_cast<long>(v.parray->rgsabound[0].cElements);
         if (v.vt == VT_BSTR)
-            return static_cast<long>(SysStringLen(v.bstrVal) * 2);
+            return static_cast<long>(SysStringLen(v.bstrVal)) * 2;
         return 0;
     }
     int index = 0;
