@@ -83,21 +83,22 @@ int ParseArticleFile(std::int32_t id, const std::string& path, CArticleInfo& inf
     return 1;
 }
 
-void CContentImporter::ImportArticleFile(const std::string& address, const std::string& path)
+CImportResult CContentImporter::ImportArticleFile(const std::string& address,
+                                                  const std::string& path)
 {
     const std::string host = m_config.GetHostForDevelop();
     const int id = ParseArticleId(address, host);
     if (id < 1)
     {
         m_ui.SetStatusText("无法处理指定的URL链接 : " + address);
-        return;
+        return {};
     }
 
     CArticleInfo info;
     if (!ParseArticleFile(id, path, info, host))
     {
         m_ui.SetStatusText("无法正确读取文档数据");
-        return;
+        return {};
     }
 
     CDevelopTable row;
@@ -109,11 +110,10 @@ void CContentImporter::ImportArticleFile(const std::string& address, const std::
     row.SetText(CDevelopTable::fAuthor, info.author);
     row.SetText(CDevelopTable::fRemark, kRemarkText);
 
-    StoreDownload(row, CDevelopTable::fContent, path,
-                  m_store.DevelopDisplayPath(row.GetLong(CDevelopTable::fID)),
-                  [&]
-                  {
-                      EnsureRoomNode(kDevelopNodeText, row.GetLong(CDevelopTable::fRoomID),
-                                     row.GetText(CDevelopTable::fRoomName));
-                  });
+    return StoreDownload(OfflineTable::Develop, row, CDevelopTable::fContent, path,
+                         [&]
+                         {
+                             EnsureRoomNode(kDevelopNodeText, row.GetLong(CDevelopTable::fRoomID),
+                                            row.GetText(CDevelopTable::fRoomName));
+                         });
 }

@@ -5,12 +5,11 @@
 #include "base/debug_log.h"
 #include "base/file_helpers.h"
 #include "platform/text.h"
+#include "store/display_copy.h"
 #include "store/offline_store.h"
 #include "store/offline_tables.h"
 #include "tree/edit_tree_model.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 CContentImporter::CContentImporter(COfflineStore& store, const CAppPaths& paths,
@@ -37,20 +36,41 @@ std::string RoomLabel(const std::string& name)
 }
 } // namespace
 
-void CContentImporter::StoreDownload(COfflineTable& row, long contentColumn,
-                                     const std::string& path, const std::string& displayPath,
-                                     const std::function<void()>& addRoomNode)
+CImportResult CContentImporter::StoreDownload(OfflineTable table, COfflineTable& row,
+                                              long contentColumn, const std::string& path,
+                                              const std::function<void()>& addRoomNode)
 {
+    CImportResult result;
     std::vector<unsigned char> content;
     if (!ReadFileWithTrailingZero(path, content))
-        return;
+        return result;
     row.SetBinary(contentColumn, content.data(), static_cast<long>(content.size()));
 
-    m_store.InsertRecord(row);
+    std::string reason;
+    result.outcome = m_store.SaveRecord(row, &reason);
+    if (result.outcome == StoreOutcome::Failed)
+    {
+        m_ui.SetStatusText("无法保存到数据库 : " + reason);
+        return result;
+    }
+    // fID and fTitle lead the rows of tCommunity and tDevelop alike.
+    const bool page = table == OfflineTable::Topic;
+    result.key = page ? static_cast<CTopicTable&>(row).Key() : row.GetLong(CCommunityTable::fID);
+    result.title = row.GetText(page ? long{CTopicTable::fTitle} : long{CCommunityTable::fTitle});
+    result.displayPath = m_store.DisplayPath(table, result.key);
 
-    CopyFileIfAbsent(path, displayPath);
+    // Written from what was stored, so the copy is the row's; an older copy
+    // of the item is replaced whole.
+    std::string error;
+    if (!WriteFileReplacing(result.displayPath, content.data(), content.size() - 1, &error))
+    {
+        // Opening the item writes it again; an older copy must not stand in.
+        WriteDebugLog(("Display copy not written: " + error).c_str());
+        unlink(result.displayPath.c_str());
+    }
 
     addRoomNode();
+    return result;
 }
 
 void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roomId,
@@ -87,54 +107,6 @@ bool ReadFileWithTrailingZero(const std::string& path, std::vector<unsigned char
         return false;
     bytes.assign(static_cast<size_t>(size) + 1, 0);
     return ReadWholeFile(path.c_str(), bytes.data(), size) == 1;
-}
-
-bool CopyFileIfAbsent(const std::string& from, const std::string& to)
-{
-    if (to.empty())
-        return false;
-    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0)
-    {
-        close(in);
-        return false;
-    }
-    bool ok = true;
-    char buffer[65536];
-    for (;;)
-    {
-        const ssize_t got = read(in, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-        {
-            ok = got == 0;
-            break;
-        }
-        for (ssize_t done = 0; done < got;)
-        {
-            const ssize_t put = write(out, buffer + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0)
-            {
-                ok = false;
-                break;
-            }
-            done += put;
-        }
-        if (!ok)
-            break;
-    }
-    close(in);
-    if (close(out) != 0)
-        ok = false;
-    if (!ok)
-        unlink(to.c_str()); // no half copy under the display name
-    return ok;
 }
 
 long ExtractCharset(const std::string& text, std::string& charset)

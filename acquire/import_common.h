@@ -3,6 +3,8 @@
 // archive into UTF-8 page text, placing display copies, adding room nodes.
 #pragma once
 
+#include "store/offline_store.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,7 +13,6 @@
 class CAppConfig;
 class CEditTreeModel;
 class CEditTreeItem;
-class COfflineStore;
 class COfflineTable;
 class IImportUserInterface;
 struct CAppPaths;
@@ -20,6 +21,15 @@ struct CAppPaths;
 inline constexpr const char* kCommunityNodeText = "ZELK社区";
 inline constexpr const char* kDevelopNodeText = "ZELK文档";
 inline constexpr const char* kOtherArticlesNodeText = "其他文章";
+
+// What an import did, for the one who asked for it.
+struct CImportResult
+{
+    StoreOutcome outcome = StoreOutcome::Failed; // Failed: the reason went to the status bar
+    long key = 0;                                // fID, or the page's key
+    std::string title;
+    std::string displayPath;
+};
 
 class CContentImporter
 {
@@ -30,18 +40,21 @@ public:
                      CEditTreeModel& tree, IImportUserInterface& ui);
 
     // A forum topic's XML, downloaded to path ("CommunityTemp.xml").
-    void ImportTopicFile(const std::string& path);
+    CImportResult ImportTopicFile(const std::string& path);
     // An article's archive; the id comes from the address.
-    void ImportArticleFile(const std::string& address, const std::string& path);
-    // Any other page's archive; the address is not used.
-    void ImportOtherPageFile(const std::string& address, const std::string& path);
+    CImportResult ImportArticleFile(const std::string& address, const std::string& path);
+    // Any other page's archive; its row remembers the address, and a page
+    // saved again from there replaces it.
+    CImportResult ImportOtherPageFile(const std::string& address, const std::string& path);
 
 private:
     // The end every import shares: the downloaded file (with its trailing
-    // zero) becomes the row's content column, the row is stored, the display
-    // copy placed and the room node added.
-    void StoreDownload(COfflineTable& row, long contentColumn, const std::string& path,
-                       const std::string& displayPath, const std::function<void()>& addRoomNode);
+    // zero) becomes the row's content column and the row is stored, or
+    // replaces the stored row of the same item. Only then are the display
+    // copy written and the room node added: a store that fails leaves
+    // neither, and says why in the status bar.
+    CImportResult StoreDownload(OfflineTable table, COfflineTable& row, long contentColumn,
+                                const std::string& path, const std::function<void()>& addRoomNode);
 
     // Finds the room by id anywhere in the tree; when absent, adds it below
     // the category node and gives it the id.
@@ -58,10 +71,6 @@ private:
 // content). False when the file cannot be sized (after the error box) or
 // read.
 bool ReadFileWithTrailingZero(const std::string& path, std::vector<unsigned char>& bytes);
-
-// Copies from to to, failing when to already exists (an older display copy
-// is left as it is) or when to is empty.
-bool CopyFileIfAbsent(const std::string& from, const std::string& to);
 
 // The value after the first "charset=" that has one, up to the next quote,
 // semicolon, blank or ">"; a value in quotes is read inside them. Returns

@@ -40,32 +40,33 @@ int ParseOtherPageFile(const std::string& path, COtherPageInfo& info)
     return 1;
 }
 
-void CContentImporter::ImportOtherPageFile(const std::string& /*address*/, const std::string& path)
+CImportResult CContentImporter::ImportOtherPageFile(const std::string& address,
+                                                    const std::string& path)
 {
     COtherPageInfo info;
     if (!ParseOtherPageFile(path, info))
     {
         m_ui.SetStatusText("无法正确读取文档数据");
-        return;
+        return {};
     }
 
     CTopicTable row;
     row.SetText(CTopicTable::fTitle, info.title);
     row.SetNow(CTopicTable::fInDate);
-    row.SetText(CTopicTable::fRemark, kRemarkText);
+    // The address tells a page saved again from one saved elsewhere.
+    row.SetText(CTopicTable::fRemark, address.empty() ? kRemarkText : address);
 
-    StoreDownload(row, CTopicTable::fContent, path,
-                  m_store.TopicDisplayPath(row.GetText(CTopicTable::fTitle)),
-                  [&]
-                  {
-                      m_ui.RunOnUserInterfaceThread(
-                          [&]
-                          {
-                              if (CEditTreeItem* top = m_tree.GetRootItem())
-                              {
-                                  m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
-                                  m_tree.SaveTree(nullptr);
-                              }
-                          });
-                  });
+    return StoreDownload(OfflineTable::Topic, row, CTopicTable::fContent, path,
+                         [&]
+                         {
+                             m_ui.RunOnUserInterfaceThread(
+                                 [&]
+                                 {
+                                     if (CEditTreeItem* top = m_tree.GetRootItem())
+                                     {
+                                         m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
+                                         m_tree.SaveTree(nullptr);
+                                     }
+                                 });
+                         });
 }

@@ -89,7 +89,7 @@ int LoadTopicFile(const std::string& path, CTopicInfo& info)
     return 1;
 }
 
-void CContentImporter::ImportTopicFile(const std::string& path)
+CImportResult CContentImporter::ImportTopicFile(const std::string& path)
 {
     CTopicInfo info;
     int loaded = 0;
@@ -104,7 +104,7 @@ void CContentImporter::ImportTopicFile(const std::string& path)
     if (!loaded)
     {
         m_ui.SetStatusText("无法正确读取论坛数据");
-        return;
+        return {};
     }
 
     CCommunityTable row;
@@ -123,11 +123,11 @@ void CContentImporter::ImportTopicFile(const std::string& path)
     row.SetLong(CCommunityTable::fEndState, AtoiText(info.EndState));
     row.SetText(CCommunityTable::fRemark, kRemarkText);
 
-    StoreDownload(row, CCommunityTable::fContent, path,
-                  m_store.CommunityDisplayPath(row.GetLong(CCommunityTable::fID)),
-                  [&]
-                  {
-                      EnsureRoomNode(kCommunityNodeText, row.GetLong(CCommunityTable::fRoomID),
-                                     row.GetText(CCommunityTable::fRoomName));
-                  });
+    return StoreDownload(OfflineTable::Community, row, CCommunityTable::fContent, path,
+                         [&]
+                         {
+                             EnsureRoomNode(kCommunityNodeText,
+                                            row.GetLong(CCommunityTable::fRoomID),
+                                            row.GetText(CCommunityTable::fRoomName));
+                         });
 }

@@ -4,9 +4,9 @@
 #include "LQADO/LQADOVTData.h"
 #include "base/debug_log.h"
 #include "base/file_helpers.h"
+#include "store/display_copy.h"
 
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 namespace
@@ -27,7 +27,8 @@ constexpr const char* kCommunityListColumns =
 constexpr const char* kDevelopListColumns =
     "fID, fTitle, fRoomID, NULL AS fRoomName, fInDate, fAuthor, NULL AS fContent, "
     "NULL AS fRemark";
-constexpr const char* kTopicListColumns = "fTitle, fInDate, NULL AS fContent, fRemark";
+constexpr const char* kTopicListColumns =
+    "fTitle, fInDate, NULL AS fContent, fRemark, rowid AS fKey";
 
 const char* ListColumns(OfflineTable table)
 {
@@ -57,6 +58,34 @@ std::string Quote(std::string_view text)
     return out;
 }
 
+// Text inside a LIKE pattern: its own "%", "_" and the escape character
+// match themselves.
+constexpr char kLikeEscape = '\\';
+std::string LikeLiteral(std::string_view text)
+{
+    std::string out;
+    for (char c : text)
+    {
+        if (c == '%' || c == '_' || c == kLikeEscape)
+            out += kLikeEscape;
+        out += c;
+    }
+    return out;
+}
+
+// What a failure says to the user: the engine's own words.
+std::string ReasonOf(const _com_error& e)
+{
+    const char* text = e.DescriptionText();
+    return text && *text ? text : e.ErrorMessage();
+}
+
+// Where a row of each table is found by its key.
+std::string KeyCondition(OfflineTable table, long key)
+{
+    return (table == OfflineTable::Topic ? " WHERE rowid=" : " WHERE fID=") + std::to_string(key);
+}
+
 bool Fits(const std::string& sql)
 {
     return sql.size() < kStoreStatementBytes;
@@ -67,16 +96,6 @@ void LogComError(const _com_error& e)
     WriteDebugLog(DescribeComError(e));
 }
 
-std::uint32_t Fnv1a(std::string_view text)
-{
-    std::uint32_t h = 2166136261u;
-    for (unsigned char c : text)
-    {
-        h ^= c;
-        h *= 16777619u;
-    }
-    return h;
-}
 } // namespace
 
 const char* OfflineTableName(OfflineTable table)
@@ -196,6 +215,94 @@ int COfflineStore::InsertRecord(CLQADOTable& table)
     return 0;
 }
 
+StoreOutcome COfflineStore::SaveRecord(COfflineTable& table, std::string* reason)
+{
+    const std::string name = table.GetTableName();
+    const bool isPage = name == kTopicTableName;
+    auto* page = dynamic_cast<CTopicTable*>(&table);
+    // The row this one replaces: same id, or a page saved from the same address.
+    std::string sameItem;
+    if (!isPage)
+        sameItem = " WHERE fID=" + std::to_string(table.GetLong(0));
+    else if (const std::string address = table.GetText(CTopicTable::fRemark);
+             address != kRemarkText)
+        sameItem = " WHERE fRemark='" + Quote(address) + "'";
+
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    bool begun = false;
+    auto fail = [&](const std::string& why)
+    {
+        if (begun)
+        {
+            try
+            {
+                m_controller.RollbackTrans();
+            }
+            catch (const _com_error& e)
+            {
+                LogComError(e);
+            }
+            catch (...)
+            {
+            }
+        }
+        if (reason)
+            *reason = why;
+        return StoreOutcome::Failed;
+    };
+    try
+    {
+        m_controller.BeginTrans();
+        begun = true;
+        long key = 0;
+        long found = LQADO_E_NORECORD;
+        if (!sameItem.empty())
+            found =
+                ReadNumber("SELECT rowid FROM " + name + sameItem + " ORDER BY rowid LIMIT 1", key);
+        long rc = found;
+        if (found == LQADO_OK)
+        {
+            // In place: the row keeps its key and its place in the lists.
+            const std::string sql = "SELECT * FROM " + name + " WHERE rowid=" + std::to_string(key);
+            rc = m_controller.ModifyRecorder(sql.c_str(), table.GetFieldDataRef());
+        }
+        else if (found == LQADO_E_NORECORD)
+        {
+            rc = m_controller.AddRecorder(name.c_str(), table.GetFieldDataRef(), 0);
+            if (rc == LQADO_OK && isPage)
+                rc = ReadNumber("SELECT last_insert_rowid()", key);
+        }
+        if (rc != LQADO_OK)
+        {
+            WriteDebugLog("SaveRecord: the record set could not be created");
+            return fail("the database library could not create a record set");
+        }
+        m_controller.CommitTrans();
+        if (page)
+            page->SetKey(key);
+        return found == LQADO_OK ? StoreOutcome::Replaced : StoreOutcome::Inserted;
+    }
+    catch (const _com_error& e)
+    {
+        LogComError(e);
+        return fail(ReasonOf(e));
+    }
+    catch (...)
+    {
+        WriteDebugLog(kUnknownErrorText);
+        return fail(kUnknownErrorText);
+    }
+}
+
+long COfflineStore::ReadNumber(const std::string& sql, long& value)
+{
+    CLQADOField one(1);
+    const long rc = m_controller.GetFirstRecorder(sql.c_str(), one);
+    const _variant_t& v = *one.GetData(0);
+    value = v.vt == VT_I4 ? v.lVal : 0;
+    return rc;
+}
+
 long COfflineStore::ReadFirst(const char* sql, CLQADOTable& table)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
@@ -224,14 +331,42 @@ long COfflineStore::GetRecordById(long id, CLQADOTable& table)
     return ReadFirst(sql.c_str(), table);
 }
 
-long COfflineStore::GetTopicByTitle(const char* title, CLQADOTable& table)
+long COfflineStore::GetTopicByKey(long key, CTopicTable& table)
+{
+    char base[kStoreStatementBytes];
+    table.GetSQL_OpenTable(base);
+    const std::string sql = base + KeyCondition(OfflineTable::Topic, key);
+    const long rc = ReadFirst(sql.c_str(), table);
+    if (rc == LQADO_OK)
+        table.SetKey(key);
+    return rc;
+}
+
+long COfflineStore::GetTopicByTitle(const char* title, CTopicTable& table)
 {
     if (!title)
         return kStoreRefused;
-    std::string sql = "SELECT * FROM tTopic WHERE fTitle='" + Quote(title) + "'";
+    // Of several pages with the title, the first saved.
+    std::string sql =
+        "SELECT rowid FROM tTopic WHERE fTitle='" + Quote(title) + "' ORDER BY rowid LIMIT 1";
     if (!Fits(sql))
         return kStoreRefused;
-    return ReadFirst(sql.c_str(), table);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    long key = 0;
+    long rc = kStoreEngineError;
+    try
+    {
+        rc = ReadNumber(sql, key);
+    }
+    catch (const _com_error& e)
+    {
+        LogComError(e);
+    }
+    catch (...)
+    {
+        WriteDebugLog(kUnknownErrorText);
+    }
+    return rc == LQADO_OK ? GetTopicByKey(key, table) : rc;
 }
 
 int COfflineStore::DeleteRecordById(OfflineTable table, long id)
@@ -307,7 +442,15 @@ long COfflineStore::SearchByTitle(OfflineTable table, const char* text,
 {
     if (!text)
         return kStoreRefused;
-    return WalkList(table, " WHERE fTitle LIKE '%" + Quote(text) + "%'", callback, context);
+    const std::string pattern = " WHERE fTitle LIKE '%" + Quote(LikeLiteral(text)) + "%'";
+    // The escape clause is not counted against the statement's size.
+    char base[kStoreStatementBytes];
+    CLQADOSQL::GetSQL_OpenTable(OfflineTableName(table), base);
+    if (!Fits(base + pattern))
+        return kStoreRefused;
+    return Walk(std::string("SELECT ") + ListColumns(table) + " FROM " + OfflineTableName(table) +
+                    pattern + " ESCAPE '" + kLikeEscape + "'",
+                callback, context);
 }
 
 int COfflineStore::ExtractContent(CLQADOTable& table, long column, const char* path)
@@ -322,16 +465,88 @@ int COfflineStore::ExtractContent(CLQADOTable& table, long column, const char* p
         return 0;
     }
     const void* data = CLQADOVTData::GetBinaryDataBuf(value);
-    long length = CLQADOVTData::GetBinaryDataLen(value);
-    std::string partial = std::string(path) + ".part";
-    long written = WriteWholeFile(partial.c_str(), data, length);
-    if (written != length || std::rename(partial.c_str(), path) != 0)
+    const size_t length = SavedFileLength(
+        data, static_cast<size_t>(std::max(0L, CLQADOVTData::GetBinaryDataLen(value))));
+    std::string error;
+    if (!WriteFileReplacing(path, data, length, &error))
     {
-        std::remove(partial.c_str());
-        WriteDebugLog((std::string("ExtractContent: cannot write ") + path).c_str());
+        WriteDebugLog(("ExtractContent: " + error).c_str());
         return 0;
     }
     return 1;
+}
+
+std::string COfflineStore::OpenDisplayCopy(OfflineTable table, long key, std::string* reason)
+{
+    auto fail = [&](const std::string& why)
+    {
+        if (reason)
+            *reason = why;
+        return std::string();
+    };
+    std::string path = DisplayPath(table, key);
+    if (path.empty())
+        return fail("the display file name would be too long");
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    // The length alone: the engine answers it without reading the content,
+    // so an open of a whole copy stays an open of a file.
+    long stored = 0;
+    long rc = kStoreEngineError;
+    std::string engineReason;
+    try
+    {
+        rc = ReadNumber(std::string("SELECT length(fContent) FROM ") + OfflineTableName(table) +
+                            KeyCondition(table, key),
+                        stored);
+    }
+    catch (const _com_error& e)
+    {
+        LogComError(e);
+        engineReason = ReasonOf(e);
+    }
+    if (rc == LQADO_E_NORECORD)
+        return fail("no saved item " + std::to_string(key));
+    if (rc != LQADO_OK)
+        return fail(engineReason.empty() ? "the database could not be read" : engineReason);
+    if (DisplayCopyMatches(path, stored))
+        return path;
+
+    int written = 0;
+    if (table == OfflineTable::Community)
+    {
+        CCommunityTable row;
+        written = GetRecordById(key, row) == LQADO_OK &&
+                  ExtractContent(row, CCommunityTable::fContent, path.c_str());
+    }
+    else if (table == OfflineTable::Develop)
+    {
+        CDevelopTable row;
+        written = GetRecordById(key, row) == LQADO_OK &&
+                  ExtractContent(row, CDevelopTable::fContent, path.c_str());
+    }
+    else
+    {
+        CTopicTable row;
+        written = GetTopicByKey(key, row) == LQADO_OK &&
+                  ExtractContent(row, CTopicTable::fContent, path.c_str());
+    }
+    if (!written)
+        return fail("cannot write " + path + " (see debug.txt)");
+    return path;
+}
+
+std::string COfflineStore::DisplayPath(OfflineTable table, long key) const
+{
+    switch (table)
+    {
+    case OfflineTable::Community:
+        return CommunityDisplayPath(key);
+    case OfflineTable::Develop:
+        return DevelopDisplayPath(key);
+    case OfflineTable::Topic:
+        break;
+    }
+    return TopicDisplayPath(key);
 }
 
 std::string COfflineStore::CommunityDisplayPath(long id) const
@@ -346,24 +561,9 @@ std::string COfflineStore::DevelopDisplayPath(long id) const
     return path.size() <= kMaxPathBytes ? path : std::string();
 }
 
-std::string COfflineStore::TopicDisplayPath(std::string_view title) const
+std::string COfflineStore::TopicDisplayPath(long key) const
 {
-    const std::string head = m_tempFolder + "/" + kDevelopPrefix;
-    const std::string tail = ".mht";
-    if (head.size() + tail.size() >= kMaxPathBytes)
-        return {};
-    size_t budget = kMaxPathBytes - head.size() - tail.size();
-    if (budget > 200)
-        budget = 200;
-    std::string name = SafeFileNameFromTitle(title, budget);
-    if (name != title)
-    {
-        // The name was changed to be safe: tell apart titles that became alike.
-        char mark[16];
-        std::snprintf(mark, sizeof mark, "~%08x", Fnv1a(title));
-        if (budget <= std::strlen(mark))
-            return {};
-        name = SafeFileNameFromTitle(title, budget - std::strlen(mark)) + mark;
-    }
-    return head + name + tail;
+    // Not the title: pages may share one, or be called like an article's id.
+    std::string path = m_tempFolder + "/" + kDevelopPrefix + "Page" + std::to_string(key) + ".mht";
+    return path.size() <= kMaxPathBytes ? path : std::string();
 }

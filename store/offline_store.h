@@ -15,7 +15,6 @@
 
 #include <mutex>
 #include <string>
-#include <string_view>
 
 enum class OfflineTable
 {
@@ -34,6 +33,14 @@ constexpr long kStoreRefused = -3;     // text does not fit a statement; nothing
 // Statements are built in buffers of this size.
 constexpr size_t kStoreStatementBytes = 1024;
 
+// What SaveRecord did.
+enum class StoreOutcome
+{
+    Failed,   // rolled back, nothing changed
+    Inserted, // a new row
+    Replaced, // the row of the same item now holds the new values
+};
+
 class COfflineStore
 {
 public:
@@ -51,10 +58,19 @@ public:
     // 1 when the row was stored, 0 when it was refused (rolled back, logged;
     // a second row with the same fID is refused).
     int InsertRecord(CLQADOTable& table);
+    // Stores the row in one transaction, replacing the row of the same item
+    // when there is one: in tCommunity and tDevelop the row with its fID,
+    // in tTopic the row saved from the same address (fRemark, unless it is
+    // "(NULL)"), which keeps its key. A page's key is set in the table
+    // object. On failure (logged) *reason says why, in the engine's words.
+    StoreOutcome SaveRecord(COfflineTable& table, std::string* reason = nullptr);
     // The row of tCommunity or tDevelop (by the table object's name) with
     // that fID into the table object: 0, -5 (untouched), -2 or -1.
     long GetRecordById(long id, CLQADOTable& table);
-    long GetTopicByTitle(const char* title, CLQADOTable& table);
+    // The page with that key, or the first saved with that title; the
+    // table's Key() is set. Results as GetRecordById.
+    long GetTopicByKey(long key, CTopicTable& table);
+    long GetTopicByTitle(const char* title, CTopicTable& table);
     // 1 when the statement ran (also when no row had that id), 0 on failure
     // (logged). tTopic rows are not deleted this way (0).
     int DeleteRecordById(OfflineTable table, long id);
@@ -64,33 +80,45 @@ public:
     //   tCommunity: fID fTitle fPostUserName fRoomID fReplyNum fReadNum
     //               fInDate fEndState
     //   tDevelop:   fID fTitle fRoomID fInDate fAuthor
-    //   tTopic:     fTitle fInDate fRemark
+    //   tTopic:     fTitle fInDate fRemark, then the key (CTopicTable::RowKey)
     // Every other column (the content above all) is NULL. Fetch a row by id
-    // or title for all of it.
+    // or key for all of it.
     long ListRoomRecords(OfflineTable table, long roomId, LQADORecordCallback callback,
                          void* context);
     long ListAllTopics(LQADORecordCallback callback, void* context);
-    // Titles containing the text (apostrophes are doubled; LIKE wildcards in
-    // the text keep their meaning, as they always had).
+    // Titles containing the text, matched literally ("%" and "_" are
+    // characters like the others; ASCII letters match in either case).
     long SearchByTitle(OfflineTable table, const char* text, LQADORecordCallback callback,
                        void* context);
 
-    // Writes the byte array of the column to path (written beside, then
+    // Writes the saved file in the column's byte array to path: the stored
+    // bytes without the zero byte rows keep after them (written beside, then
     // renamed, so a half-written file never stands there). 1 written, 0 when
     // the column holds no byte array or the file cannot be written.
     int ExtractContent(CLQADOTable& table, long column, const char* path);
 
-    // Display files in the temporary folder; empty when the path would not
-    // fit 259 bytes.
+    // The display file of the item (fID, or a page's key), written from its
+    // row when it is missing or its length is not that of the saved file (a
+    // copy cut by a kill, or left by another item). Empty, with *reason,
+    // when there is no such row or no file can be written.
+    std::string OpenDisplayCopy(OfflineTable table, long key, std::string* reason = nullptr);
+
+    // Display files in the temporary folder, named by the key of the item
+    // (fID, or a page's key), never by its title; empty when the path would
+    // not fit 259 bytes.
+    std::string DisplayPath(OfflineTable table, long key) const;
     std::string CommunityDisplayPath(long id) const;
     std::string DevelopDisplayPath(long id) const;
-    std::string TopicDisplayPath(std::string_view title) const;
+    std::string TopicDisplayPath(long key) const;
 
     const std::string& DatabaseFile() const { return m_databaseFile; }
     const std::string& TempFolder() const { return m_tempFolder; }
 
 private:
     long ReadFirst(const char* sql, CLQADOTable& table);
+    // The first column of the first row as an integer (0 when it is not
+    // one): 0 or -5; raises as the controller does.
+    long ReadNumber(const std::string& sql, long& value);
     long Walk(const std::string& sql, LQADORecordCallback callback, void* context);
     long WalkList(OfflineTable table, const std::string& condition, LQADORecordCallback callback,
                   void* context);

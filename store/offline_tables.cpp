@@ -95,3 +95,9 @@ CDevelopTable::CDevelopTable(CLQADOField* row) : COfflineTable(kDevelopTableName
 
 CTopicTable::CTopicTable() : COfflineTable(kTopicTableName, kColumnCount) {}
 CTopicTable::CTopicTable(CLQADOField* row) : COfflineTable(kTopicTableName, kColumnCount, row) {}
+
+long CTopicTable::RowKey(CLQADOField* row)
+{
+    const _variant_t* v = row->GetData(kColumnCount);
+    return v->vt == VT_I4 ? v->lVal : 0;
+}

@@ -11,7 +11,8 @@ inline constexpr const char* kCommunityTableName = "tCommunity";
 inline constexpr const char* kDevelopTableName = "tDevelop";
 inline constexpr const char* kTopicTableName = "tTopic";
 
-// Every row's fRemark.
+// fRemark of every topic and article row, and of page rows saved without an
+// address.
 inline constexpr const char* kRemarkText = "(NULL)";
 
 class COfflineTable : public CLQADOTable
@@ -85,7 +86,10 @@ public:
     explicit CDevelopTable(CLQADOField* row);
 };
 
-// Other saved pages, addressed by title.
+// Other saved pages. The table has no id column: rows are told apart by
+// their key, the row id the database gives them. The store's fetches set
+// Key(); the rows of its page lists carry it as one value after the
+// table's columns (RowKey).
 class CTopicTable : public COfflineTable
 {
 public:
@@ -94,9 +98,20 @@ public:
         fTitle,
         fInDate,
         fContent,
-        fRemark,
+        fRemark, // the address the page was saved from ("(NULL)" in older rows)
         kColumnCount
     };
     CTopicTable();
     explicit CTopicTable(CLQADOField* row);
+
+    // 0 until a fetch or a save set it.
+    long Key() const { return m_key; }
+    void SetKey(long key) { m_key = key; }
+
+    // The key of a row the store's page lists delivered (ListAllTopics);
+    // such rows hold kColumnCount + 1 values.
+    static long RowKey(CLQADOField* row);
+
+private:
+    long m_key = 0;
 };

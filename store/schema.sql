@@ -44,3 +44,6 @@ CREATE TABLE tTopic (
     fRemark TEXT
 );
 CREATE INDEX tTopic_fTitle ON tTopic (fTitle);
+-- fRemark holds the address a page was saved from: saving it again finds
+-- its row by it.
+CREATE INDEX tTopic_fRemark ON tTopic (fRemark);

@@ -21,14 +21,19 @@ const char kUsage[] =
     "                               topic   tCommunity ID TITLE DISPLAY-COPY\n"
     "                               article tDevelop   ID TITLE DISPLAY-COPY\n"
     "                               page    tTopic     TITLE DISPLAY-COPY\n"
+    "                             and for an item that was stored already:\n"
+    "                               updated topic|article|page ...\n"
     "                               failed  KIND ADDRESS REASON\n"
     "  list community|develop [ROOM-ID]\n"
-    "  list topic                 saved items, one tab-separated line each\n"
+    "  list topic                 saved items, one tab-separated line each (a page's\n"
+    "                             line ends with its key)\n"
     "  search community|develop TEXT\n"
     "                             saved items whose title contains TEXT\n"
     "  extract community|develop ID\n"
+    "  extract page KEY\n"
     "  extract topic TITLE        write the item's display copy (as opening it would)\n"
-    "                             and print its path\n"
+    "                             and print its path; of pages sharing a title, TITLE\n"
+    "                             gives the first saved\n"
     "  tree                       print the room tree with node IDs\n"
     "  classify ADDRESS           print the kind of the address and its ids\n"
     "\n"
@@ -87,8 +92,8 @@ int RunCompanion(int argc, char** argv)
                      "created)\n";
         return kExitStartup;
     case CMyZELKCore::StartResult::DatabaseFailed:
-        std::cerr << "MyZELKCmd: cannot open the database " << core.Paths().m_szDatabaseFile
-                  << "\n";
+        std::cerr << "MyZELKCmd: cannot open the database " << core.Paths().m_szDatabaseFile << ": "
+                  << core.Store()->OpenError() << "\n";
         return kExitStartup;
     }
     return command(core, argc - 2, argv + 2, std::cout);

@@ -1,5 +1,5 @@
 // list, search, extract, tree and classify: read-only views of the library,
-// except extract, which re-creates a display copy as opening an item does.
+// except extract, which writes a display copy as opening an item does.
 #include "app/cmd/companion.h"
 
 #include "acquire/url_classify.h"
@@ -23,6 +23,23 @@ std::optional<OfflineTable> TableByName(const std::string& name)
         return OfflineTable::Develop;
     if (name == "topic")
         return OfflineTable::Topic;
+    return std::nullopt;
+}
+
+// What extract's first argument names: the table, and whether the second
+// is a title ("topic TITLE") or a key ("community ID", "page KEY").
+struct ExtractTarget
+{
+    OfflineTable table;
+    bool byTitle;
+};
+
+std::optional<ExtractTarget> ExtractTargetByName(const std::string& name)
+{
+    if (name == "page")
+        return ExtractTarget{OfflineTable::Topic, false};
+    if (const auto table = TableByName(name))
+        return ExtractTarget{*table, *table == OfflineTable::Topic};
     return std::nullopt;
 }
 
@@ -74,9 +91,11 @@ int TopicRowLine(void* context, CLQADOField* fields)
 {
     auto* sink = static_cast<RowSink*>(context);
     CTopicTable row(fields);
+    // The key last, as the room id ends the other lines: what "extract page" takes.
     *sink->out << Clean(row.GetText(CTopicTable::fTitle)) << '\t'
                << row.GetDateText(CTopicTable::fInDate) << '\t'
-               << Clean(row.GetText(CTopicTable::fRemark)) << '\n';
+               << Clean(row.GetText(CTopicTable::fRemark)) << '\t' << CTopicTable::RowKey(fields)
+               << '\n';
     ++sink->rows;
     return 1;
 }
@@ -146,67 +165,32 @@ int CommandSearch(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 
 int CommandExtract(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 {
-    const auto table = argc == 2 ? TableByName(argv[0]) : std::nullopt;
-    if (!table || (*table != OfflineTable::Topic && !IsAllDigits(argv[1])))
+    const auto target = argc == 2 ? ExtractTargetByName(argv[0]) : std::nullopt;
+    if (!target || (!target->byTitle && !IsAllDigits(argv[1])))
     {
-        std::cerr << "MyZELKCmd extract: community|develop ID, or topic TITLE\n";
+        std::cerr << "MyZELKCmd extract: community|develop ID, page KEY, or topic TITLE\n";
         return kExitUsage;
     }
     COfflineStore& store = *core.Store();
-    const long id = AtoiText(argv[1]);
-    std::string path;
-    switch (*table)
+    long key = AtoiText(argv[1]);
+    if (target->byTitle)
     {
-    case OfflineTable::Community:
-        path = store.CommunityDisplayPath(id);
-        break;
-    case OfflineTable::Develop:
-        path = store.DevelopDisplayPath(id);
-        break;
-    case OfflineTable::Topic:
-        path = store.TopicDisplayPath(argv[1]);
-        break;
-    }
-    if (path.empty())
-    {
-        std::cerr << "MyZELKCmd extract: the display file name would be too long\n";
-        return kExitItemFailed;
-    }
-    // As opening does: the display copy is re-created only when missing.
-    if (!FileExists(path.c_str()))
-    {
-        long found = -5;
-        int written = 0;
-        if (*table == OfflineTable::Community)
-        {
-            CCommunityTable row;
-            found = store.GetRecordById(id, row);
-            written =
-                found == 0 && store.ExtractContent(row, CCommunityTable::fContent, path.c_str());
-        }
-        else if (*table == OfflineTable::Develop)
-        {
-            CDevelopTable row;
-            found = store.GetRecordById(id, row);
-            written =
-                found == 0 && store.ExtractContent(row, CDevelopTable::fContent, path.c_str());
-        }
-        else
-        {
-            CTopicTable row;
-            found = store.GetTopicByTitle(argv[1], row);
-            written = found == 0 && store.ExtractContent(row, CTopicTable::fContent, path.c_str());
-        }
-        if (found != 0)
+        // Of pages sharing the title, the first saved; "page KEY" opens any.
+        CTopicTable row;
+        if (store.GetTopicByTitle(argv[1], row) != 0)
         {
             std::cerr << "MyZELKCmd extract: no saved item " << argv[1] << "\n";
             return kExitItemFailed;
         }
-        if (!written)
-        {
-            std::cerr << "MyZELKCmd extract: cannot write " << path << "\n";
-            return kExitItemFailed;
-        }
+        key = row.Key();
+    }
+    // As opening does: the display copy is written again unless it is whole.
+    std::string reason;
+    const std::string path = store.OpenDisplayCopy(target->table, key, &reason);
+    if (path.empty())
+    {
+        std::cerr << "MyZELKCmd extract: " << reason << "\n";
+        return kExitItemFailed;
     }
     out << path << '\n';
     return kExitOk;

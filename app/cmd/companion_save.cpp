@@ -52,14 +52,13 @@ std::string JoinReports(const std::vector<std::string>& reports)
     return out.empty() ? "not stored" : out;
 }
 
-// Runs the real importers, then checks what landed in the store so each
-// item's line says what a later open will find.
+// Runs the real importers; each item's line says what they stored, where a
+// later open finds it.
 class CSaveSession : public IDownloadImporter, public IDownloadUi
 {
 public:
     CSaveSession(CMyZELKCore& core, CEditTreeModel& tree, CConsoleUi& ui, std::ostream& out)
-        : m_core(core), m_ui(ui), m_out(out),
-          m_importer(*core.Store(), core.Paths(), core.Config(), tree, ui)
+        : m_ui(ui), m_out(out), m_importer(*core.Store(), core.Paths(), core.Config(), tree, ui)
     {
     }
 
@@ -80,42 +79,20 @@ public:
 
     void ImportTopic(const std::string& path) override
     {
-        m_importer.ImportTopicFile(path);
-        CTopicInfo info;
-        std::string line;
-        bool ok = LoadTopicFile(path, info) == 1;
-        if (ok)
-        {
-            const long id = AtoiText(info.TopicId);
-            CCommunityTable row;
-            ok = m_core.Store()->GetRecordById(id, row) == 0;
-            line = std::string("topic\ttCommunity\t") + std::to_string(id) + "\t" +
-                   row.GetText(CCommunityTable::fTitle) + "\t" +
-                   m_core.Store()->CommunityDisplayPath(id);
-        }
-        Finish(ok, line);
+        const CImportResult r = m_importer.ImportTopicFile(path);
+        Finish(r, "topic\ttCommunity\t" + std::to_string(r.key) + "\t" + r.title);
     }
 
     void ImportArticle(const std::string& address, const std::string& path) override
     {
-        m_importer.ImportArticleFile(address, path);
-        const int id = ParseArticleId(address, m_core.Config());
-        CDevelopTable row;
-        const bool ok = id > 0 && m_core.Store()->GetRecordById(id, row) == 0;
-        Finish(ok, std::string("article\ttDevelop\t") + std::to_string(id) + "\t" +
-                       row.GetText(CDevelopTable::fTitle) + "\t" +
-                       m_core.Store()->DevelopDisplayPath(id));
+        const CImportResult r = m_importer.ImportArticleFile(address, path);
+        Finish(r, "article\ttDevelop\t" + std::to_string(r.key) + "\t" + r.title);
     }
 
     void ImportOtherPage(const std::string& address, const std::string& path) override
     {
-        m_importer.ImportOtherPageFile(address, path);
-        COtherPageInfo info;
-        bool ok = ParseOtherPageFile(path, info) == 1;
-        CTopicTable row;
-        ok = ok && m_core.Store()->GetTopicByTitle(info.title.c_str(), row) == 0;
-        Finish(ok,
-               "page\ttTopic\t" + info.title + "\t" + m_core.Store()->TopicDisplayPath(info.title));
+        const CImportResult r = m_importer.ImportOtherPageFile(address, path);
+        Finish(r, "page\ttTopic\t" + r.title);
     }
 
     void ShowNotice(const std::string& text) override
@@ -132,6 +109,14 @@ private:
         DownloadKind kind;
         std::string address;
     };
+
+    // An item stored again is "updated", in front of the line a first save
+    // prints; the display copy ends every line.
+    void Finish(const CImportResult& result, const std::string& item)
+    {
+        const char* state = result.outcome == StoreOutcome::Replaced ? "updated\t" : "";
+        Finish(result.outcome != StoreOutcome::Failed, state + item + "\t" + result.displayPath);
+    }
 
     void Finish(bool ok, const std::string& line)
     {
@@ -155,7 +140,6 @@ private:
         m_done.notify_all();
     }
 
-    CMyZELKCore& m_core;
     CConsoleUi& m_ui;
     std::ostream& m_out;
     CContentImporter m_importer;

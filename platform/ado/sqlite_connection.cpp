@@ -80,7 +80,7 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
         sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto fail = [&](int code)
     {
-        std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+        std::string text = EngineErrorText(db, code);
         sqlite3_close_v2(db);
         throw _com_error(E_FAIL, "Cannot open '" + file + "': " + text);
     };
@@ -98,10 +98,11 @@ void SqliteConnection::Open(const _bstr_t& connectionString, const _bstr_t&, con
     if (rc != SQLITE_OK)
         fail(rc);
     // WAL keeps readers and the single writer apart and makes a commit one
-    // append; NORMAL sync keeps every commit across a crash of the program
-    // (a power cut may lose the last ones, never the file's integrity).
+    // append; FULL syncs that append before the commit returns, so a save
+    // that was reported survives a power cut too (NORMAL would only keep the
+    // file whole, losing the last commits).
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     m_db = db;
     m_level = 0;
     ++m_generation;
@@ -211,7 +212,7 @@ void SqliteConnection::Run(const std::string& sql)
     if (rc != SQLITE_DONE)
     {
         // The message belongs to this statement; read it before the reset.
-        std::string text = sqlite3_errmsg(m_db);
+        std::string text = EngineErrorText(m_db, rc);
         GiveBack(sql, stmt, generation);
         throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, text);
     }
@@ -328,7 +329,7 @@ _RecordsetPtr SqliteConnection::Execute(const _bstr_t& commandText, _variant_t* 
             }
             if (rc != SQLITE_DONE)
             {
-                std::string message = sqlite3_errmsg(db);
+                std::string message = EngineErrorText(db, rc);
                 sqlite3_finalize(stmt);
                 throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, message);
             }

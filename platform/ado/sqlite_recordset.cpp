@@ -322,7 +322,7 @@ void SqliteRecordset::Step()
     m_eof = true;
     if (rc != SQLITE_DONE)
     {
-        std::string text = sqlite3_errmsg(m_connection->Handle());
+        std::string text = EngineErrorText(m_connection->Handle(), rc);
         sqlite3_reset(m_stmt);
         throw _com_error(rc == SQLITE_NOMEM ? E_OUTOFMEMORY : E_FAIL, text);
     }
@@ -416,7 +416,8 @@ void SqliteRecordset::Delete(AffectEnum affect)
     sqlite3_stmt* stmt = m_connection->Acquire(sql);
     sqlite3_bind_int64(stmt, 1, rowid);
     int rc = sqlite3_step(stmt);
-    std::string text = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(m_connection->Handle());
+    std::string text =
+        rc == SQLITE_DONE ? std::string() : EngineErrorText(m_connection->Handle(), rc);
     m_connection->GiveBack(sql, stmt, m_generation);
     if (rc != SQLITE_DONE)
         throw _com_error(E_FAIL, text);
@@ -529,7 +530,7 @@ void SqliteRecordset::Update(const _variant_t&, const _variant_t&)
         throw;
     }
     sqlite3* db = m_connection->Handle();
-    std::string text = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db);
+    std::string text = rc == SQLITE_DONE ? std::string() : EngineErrorText(db, rc);
     m_connection->GiveBack(sql, stmt, m_generation);
     if (rc != SQLITE_DONE)
     {
@@ -593,7 +594,7 @@ sqlite3_stmt* SqliteRecordset::CurrentRow(long column, int* index)
         }
         if (rc != SQLITE_ROW)
         {
-            std::string text = sqlite3_errmsg(m_connection->Handle());
+            std::string text = EngineErrorText(m_connection->Handle(), rc);
             sqlite3_reset(m_reread);
             throw _com_error(E_FAIL, text);
         }

@@ -204,9 +204,22 @@ int BindValue(sqlite3_stmt* stmt, int p, const VARIANT& v)
     }
 }
 
+std::string EngineErrorText(sqlite3* db, int rc)
+{
+    if (!db)
+        return sqlite3_errstr(rc);
+    std::string text = sqlite3_errmsg(db);
+    // "disk I/O error" alone does not tell a full disk from a bad one.
+    const int primary = sqlite3_errcode(db) & 0xFF;
+    if (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN)
+        if (const int code = sqlite3_system_errno(db); code != 0)
+            text += std::string(" (") + std::strerror(code) + ")";
+    return text;
+}
+
 void RaiseEngineError(sqlite3* db, int rc)
 {
-    std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    std::string text = EngineErrorText(db, rc);
     if (rc == SQLITE_NOMEM)
         throw _com_error(E_OUTOFMEMORY, text);
     throw _com_error(E_FAIL, text);

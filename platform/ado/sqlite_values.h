@@ -4,6 +4,8 @@
 
 #include "platform/ado/ado.h"
 
+#include <string>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -24,7 +26,12 @@ void CheckStorable(const VARIANT& value);
 // Binds without copying: value must outlive the statement's step.
 int BindValue(sqlite3_stmt* stmt, int parameter, const VARIANT& value);
 
-// Raises _com_error(E_FAIL) with the engine's message for this connection.
+// The engine's message for the last failure on this connection; for a failed
+// read, write or open it adds the system's reason ("No space left on
+// device").
+std::string EngineErrorText(sqlite3* db, int rc);
+
+// Raises _com_error(E_FAIL) with EngineErrorText.
 [[noreturn]] void RaiseEngineError(sqlite3* db, int rc);
 
 } // namespace ado

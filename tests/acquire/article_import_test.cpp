@@ -44,7 +44,7 @@ TEST_F(ArticleImportTest, QuotedPrintableArchiveGivesEveryColumn)
     EXPECT_EQ(ReadBytes(Temp("Develop_OffLineData_123.mht")), archive);
     const std::string extracted = Temp("extracted.mht");
     ASSERT_EQ(store->ExtractContent(row, CDevelopTable::fContent, extracted.c_str()), 1);
-    EXPECT_EQ(ReadBytes(extracted), archive + '\0');
+    EXPECT_EQ(ReadBytes(extracted), archive);
 
     EXPECT_EQ(SavedChildren("ZELK文档"), (std::vector<std::string>{"数据库=10023"}));
 }
@@ -134,7 +134,7 @@ TEST_P(ArticleMarkersTest, SearchesRunInOrder)
 
 #define CLASS_LINK(c, text)                                                                        \
     "<a id=\"ArticleTitle1_ArticleTitle1_hlClass\" href=\"/articlelist.aspx?c=" c "\">" text "</"  \
-                                                                                             "a>"
+    "a>"
 #define TITLE(t) "<span id=\"ArticleTitle1_ArticleTitle1_lblTitle\">" t "</span>"
 #define AUTHOR(a) "<a id=\"ArticleTitle1_ArticleTitle1_AuthorLink\" href=\"/user/" a "\">" a "</a>"
 

@@ -46,15 +46,15 @@ TEST_P(PageFixtureTest, StoresTheTitleTheArchiveAndOneNode)
     CTopicTable row;
     ASSERT_EQ(store->GetTopicByTitle(GetParam().title, row), 0) << GetParam().title;
     EXPECT_EQ(row.GetText(CTopicTable::fTitle), GetParam().title);
-    EXPECT_EQ(row.GetText(CTopicTable::fRemark), "(NULL)");
+    EXPECT_EQ(row.GetText(CTopicTable::fRemark), "http://elsewhere.example/");
     EXPECT_EQ(row.GetDateText(CTopicTable::fInDate).size(), 19u);
     ASSERT_EQ(row.GetBinaryLen(CTopicTable::fContent), static_cast<long>(archive.size() + 1));
     EXPECT_EQ(std::string(static_cast<const char*>(row.GetBinaryBuf(CTopicTable::fContent)),
                           archive.size() + 1),
               archive + '\0');
 
-    const std::string display = store->TopicDisplayPath(GetParam().title);
-    EXPECT_EQ(display, Temp(std::string("Develop_OffLineData_") + GetParam().title + ".mht"));
+    const std::string display = store->TopicDisplayPath(row.Key());
+    EXPECT_EQ(display, Temp("Develop_OffLineData_Page" + std::to_string(row.Key()) + ".mht"));
     EXPECT_EQ(ReadBytes(display), archive);
 
     // Added once; the notification comes with every import.
@@ -77,7 +77,7 @@ TEST_F(PageImportTest, UnsafeTitleIsStoredAsIsButNamesAFileInTheTemporaryFolder)
     CTopicTable row;
     ASSERT_EQ(store->GetTopicByTitle(title.c_str(), row), 0);
 
-    const std::filesystem::path display = store->TopicDisplayPath(title);
+    const std::filesystem::path display = store->TopicDisplayPath(row.Key());
     ASSERT_FALSE(display.empty());
     EXPECT_EQ(display.parent_path(), std::filesystem::path(paths.m_szTempDir));
     EXPECT_EQ(ReadBytes(display.string()), page);
@@ -85,11 +85,33 @@ TEST_F(PageImportTest, UnsafeTitleIsStoredAsIsButNamesAFileInTheTemporaryFolder)
         std::filesystem::exists(std::filesystem::path(paths.m_szTempDir).parent_path() / "etc"));
 }
 
-TEST_F(PageImportTest, PagesOfTheSameTitleShareTheFirstCopy)
+int CollectPageRow(void* context, CLQADOField* fields)
 {
-    ImportPage("<html><title>Same</title>first</html>");
-    ImportPage("<html><title>Same</title>second</html>");
-    EXPECT_EQ(ReadBytes(store->TopicDisplayPath("Same")), "<html><title>Same</title>first</html>");
+    CTopicTable row(fields);
+    static_cast<std::vector<std::string>*>(context)->push_back(
+        row.GetText(CTopicTable::fTitle) + " | " + row.GetText(CTopicTable::fRemark));
+    return 1;
+}
+
+// A page saved again from the same address replaces its row, which keeps the
+// address in its remark column.
+TEST_F(PageImportTest, SavingTheSameAddressAgainReplacesItsRow)
+{
+    const std::string first = "<html><title>One</title>first</html>";
+    const std::string second = "<html><title>One again</title>second</html>";
+    importer->ImportOtherPageFile("http://a.example/page", Download("TopicTemp.mht", first));
+    importer->ImportOtherPageFile("http://b.example/page", Download("TopicTemp.mht", first));
+    importer->ImportOtherPageFile("http://a.example/page", Download("TopicTemp.mht", second));
+    EXPECT_TRUE(ui.statusTexts.empty());
+
+    std::vector<std::string> rows;
+    ASSERT_EQ(store->ListAllTopics(CollectPageRow, &rows), 0);
+    EXPECT_EQ(rows, (std::vector<std::string>{"One again | http://a.example/page",
+                                              "One | http://b.example/page"}));
+    CTopicTable row;
+    ASSERT_EQ(store->GetTopicByTitle("One again", row), 0);
+    EXPECT_EQ(std::string(static_cast<const char*>(row.GetBinaryBuf(CTopicTable::fContent))),
+              second);
 }
 
 TEST_F(PageImportTest, MissingArchiveIsReported)

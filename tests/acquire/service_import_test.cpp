@@ -106,7 +106,7 @@ TEST_P(ServicePageTest, ArchivedPageGetsItsTitle)
                                   Archive(GetParam().path, "TopicTemp.mht"));
     CTopicTable row;
     EXPECT_EQ(store->GetTopicByTitle(GetParam().title, row), 0) << GetParam().path;
-    EXPECT_TRUE(std::filesystem::exists(store->TopicDisplayPath(GetParam().title)));
+    EXPECT_TRUE(std::filesystem::exists(store->TopicDisplayPath(row.Key())));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,6 @@
 #include "acquire/topic_import.h"
 #include "tests/acquire/import_test_support.h"
+#include "tests/support/sqlite_fault_vfs.h"
 
 namespace
 {
@@ -51,36 +52,56 @@ TEST_F(TopicImportTest, StoresEveryColumnOfAUtf8Topic)
                           rewritten.size() + 1),
               rewritten + '\0');
 
-    // Display copy: the rewritten file; an extraction adds the trailing zero.
+    // Display copy and extraction: the rewritten file, without the zero byte.
     const std::string display = store->CommunityDisplayPath(4711);
     EXPECT_EQ(display, Temp("Community_OffLineData_4711.xml"));
     EXPECT_EQ(ReadBytes(display), rewritten);
     const std::string extracted = Temp("extracted.xml");
     ASSERT_EQ(store->ExtractContent(row, CCommunityTable::fContent, extracted.c_str()), 1);
-    EXPECT_EQ(ReadBytes(extracted), rewritten + '\0');
+    EXPECT_EQ(ReadBytes(extracted), rewritten);
 
     EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"C/C++=7"}));
     EXPECT_EQ(treeCheck.addedPaths, (std::vector<std::string>{"离线资料\\ZELK社区\\C/C++"}));
 }
 
-TEST_F(TopicImportTest, SecondImportKeepsTheRowTheCopyAndTheSingleRoomNode)
+// Saving a stored topic again brings the new download in; a save the
+// database refuses is a failure and leaves the stored topic as it was.
+TEST_F(TopicImportTest, SavingAgainReplacesTheTopicAndKeepsItsRoomNode)
 {
     ImportTopic(Fixture("topic_utf8.xml"));
-    const std::string display = store->CommunityDisplayPath(4711);
-    WriteBytes(display, "older copy");
-
     std::string again = Fixture("topic_utf8.xml");
     const std::string title = "如何在 C++ 中读取 UTF-8 文件?";
     again.replace(again.find(title), title.size(), "changed title");
-    ImportTopic(again);
+    again.replace(again.find("<ReplyNum>3<"), 12, "<ReplyNum>4<");
+    again.replace(again.find("<ReadNum>156<"), 13, "<ReadNum>157<");
+    const std::string path = ImportTopic(again);
+    const std::string rewritten = ReadBytes(path);
+    EXPECT_TRUE(ui.statusTexts.empty()) << ui.statusTexts.front();
 
     CCommunityTable row;
     ASSERT_EQ(Fetch(4711, row), 0);
-    EXPECT_EQ(row.GetText(CCommunityTable::fTitle), title); // the second insert was refused
-    EXPECT_NE(DebugLog().find("error"), std::string::npos);
-    EXPECT_EQ(ReadBytes(display), "older copy");
+    EXPECT_EQ(row.GetText(CCommunityTable::fTitle), "changed title");
+    EXPECT_EQ(row.GetLong(CCommunityTable::fReplyNum), 4);
+    EXPECT_EQ(row.GetLong(CCommunityTable::fReadNum), 157);
+    EXPECT_EQ(row.GetBinaryLen(CCommunityTable::fContent), static_cast<long>(rewritten.size() + 1));
+    EXPECT_EQ(ReadBytes(store->CommunityDisplayPath(4711)), rewritten);
     EXPECT_EQ(SavedChildren("ZELK社区"), (std::vector<std::string>{"C/C++=7"}));
     EXPECT_EQ(treeCheck.addedPaths.size(), 1u);
+
+    // A full disk: the third save fails, says so, and changes nothing.
+    store->CloseDatabase();
+    SqliteFaultVfs vfs;
+    ASSERT_EQ(store->OpenDatabase(), 1);
+    vfs.FailWritesAfter(0);
+    ImportTopic(Fixture("topic_utf8.xml"));
+    vfs.FailWritesAfter(-1);
+    ASSERT_EQ(ui.statusTexts.size(), 1u);
+    EXPECT_NE(ui.statusTexts[0].find("full"), std::string::npos) << ui.statusTexts[0];
+    CCommunityTable kept;
+    ASSERT_EQ(Fetch(4711, kept), 0);
+    EXPECT_EQ(kept.GetText(CCommunityTable::fTitle), "changed title");
+    EXPECT_EQ(ReadBytes(store->CommunityDisplayPath(4711)), rewritten);
+    store->CloseDatabase();
 }
 
 TEST_F(TopicImportTest, Gb2312TopicKeepsItsEncodingAndReadsChineseValues)

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -61,6 +62,17 @@ public:
 private:
     fs::path m_root;
 };
+
+// The address of an archive's main part: which page the file holds.
+std::string MainPartAddress(const std::string& archive)
+{
+    const std::string header = "\nContent-Location: ";
+    const size_t at = archive.find(header);
+    if (at == std::string::npos)
+        return {};
+    const size_t begin = at + header.size();
+    return archive.substr(begin, archive.find_first_of("\r\n", begin) - begin);
+}
 
 long CountRows(const fs::path& db, const char* table)
 {
@@ -166,9 +178,91 @@ TEST_F(CompanionTest, SavingAgainAddsNoRowAndNoNode)
     const ProgramResult again = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
                                      service.Url("/Expert/TopicView1.asp?id=4712")});
     EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+    // The stored topic was replaced by the new download, and the line says so.
+    const auto lines = Lines(again.out);
+    ASSERT_EQ(lines.size(), 2u) << again.out;
+    EXPECT_EQ(Fields(lines[0]).at(0), "updated") << lines[0];
+    EXPECT_EQ(Fields(lines[1]).at(0), "topic") << lines[1];
     EXPECT_EQ(CountRows(Db(), "tCommunity"), 2);
     // 4712 lives in the same room as 4711: the tree file is unchanged.
     EXPECT_EQ(Tree(), tree);
+}
+
+// Items are told apart by what they are, not by what they are called: two
+// pages of one title, and a page titled with an article's id.
+TEST_F(CompanionTest, EveryItemOpensAsItselfWhateverItIsCalled)
+{
+    const std::vector<std::string> addresses{service.Url("/article/2006/123.shtm"),
+                                             service.Url("/static/pages/numeric-title.html"),
+                                             service.Url("/static/pages/same-title-a.html"),
+                                             service.Url("/static/pages/same-title-b.html")};
+    std::vector<std::string> args{"save"};
+    args.insert(args.end(), addresses.begin(), addresses.end());
+    const ProgramResult r = Run(args);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), addresses.size()) << r.out;
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(MainPartAddress(ReadFileBytes(Fields(lines[i]).back())), addresses[i])
+            << lines[i];
+
+    // Opened again from the database: each page by the key its list row ends with.
+    for (const auto& entry : fs::directory_iterator(install.Root() / "Temp"))
+        fs::remove(entry.path());
+    const auto pages = Lines(Run({"list", "topic"}).out);
+    ASSERT_EQ(pages.size(), 3u);
+    std::set<std::string> opened;
+    for (const auto& page : pages)
+    {
+        const ProgramResult e = Run({"extract", "page", Fields(page).back()});
+        ASSERT_EQ(e.exitCode, 0) << page << e.err;
+        opened.insert(MainPartAddress(ReadFileBytes(Lines(e.out).at(0))));
+    }
+    EXPECT_EQ(opened, std::set<std::string>(addresses.begin() + 1, addresses.end()));
+    const ProgramResult article = Run({"extract", "develop", "123"});
+    ASSERT_EQ(article.exitCode, 0) << article.err;
+    EXPECT_EQ(MainPartAddress(ReadFileBytes(Lines(article.out).at(0))), addresses[0]);
+}
+
+// A display copy cut short (the program killed while writing it) is written
+// again when the item is opened.
+TEST_F(CompanionTest, OpeningRewritesACutDisplayCopy)
+{
+    const ProgramResult r = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711"),
+                                 service.Url("/article/2006/123.shtm")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    for (const auto& line : Lines(r.out))
+    {
+        const auto fields = Fields(line);
+        const std::string path = fields.back();
+        const std::string whole = ReadFileBytes(path);
+        fs::resize_file(path, whole.size() / 2);
+        const ProgramResult e =
+            Run({"extract", fields.at(0) == "topic" ? "community" : "develop", fields.at(2)});
+        ASSERT_EQ(e.exitCode, 0) << e.err;
+        EXPECT_EQ(ReadFileBytes(path), whole) << line;
+    }
+}
+
+// Another process holds the database's write lock past the busy time-out:
+// the save fails, says why, and leaves no display copy or room node.
+TEST_F(CompanionTest, ASaveTheLockedDatabaseRefusesLeavesNothingBehind)
+{
+    const std::string tree = Tree();
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(Db().c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const ProgramResult r = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711")});
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+
+    EXPECT_EQ(r.exitCode, 1);
+    const auto fields = Fields(Lines(r.out).at(0));
+    EXPECT_EQ(fields.at(0), "failed");
+    EXPECT_NE(fields.back().find("locked"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(install.Root() / "Temp/Community_OffLineData_4711.xml"));
+    EXPECT_EQ(Tree(), tree);
+    EXPECT_EQ(Run({"extract", "community", "4711"}).exitCode, 1);
 }
 
 TEST_F(CompanionTest, FailedFetchesAreReportedAndStoreNothing)
@@ -204,17 +298,14 @@ TEST_F(CompanionTest, ListSearchAndExtractReadTheLibrary)
     EXPECT_EQ(found.exitCode, 0) << found.err;
     EXPECT_EQ(Run({"search", "develop", "x' OR '1'='1"}).exitCode, 1);
 
-    // Extract re-creates a deleted display copy from the database, with the
-    // stored trailing zero byte.
+    // Extract re-creates a deleted display copy from the database.
     const std::string path = (install.Root() / "Temp/Community_OffLineData_4711.xml").string();
     const std::string original = ReadFileBytes(path);
     fs::remove(path);
     const ProgramResult extracted = Run({"extract", "community", "4711"});
     ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
     EXPECT_EQ(Lines(extracted.out).at(0), path);
-    const std::string again = ReadFileBytes(path);
-    ASSERT_EQ(again.size(), original.size() + 1);
-    EXPECT_EQ(again.back(), '\0');
+    EXPECT_EQ(ReadFileBytes(path), original);
     EXPECT_EQ(Run({"extract", "community", "1234"}).exitCode, 1);
 
     const ProgramResult tree = Run({"tree"});
@@ -274,4 +365,19 @@ TEST_F(CompanionTest, BrokenInstallationsExitWithThree)
     EXPECT_EQ(noDb.exitCode, 3);
     EXPECT_NE(noDb.err.find("初始化数据库失败!"), std::string::npos);
     EXPECT_FALSE(fs::exists(Db())) << "the database must never be created by the program";
+}
+
+// The box text stays; the message goes on to say what is wrong.
+TEST_F(CompanionTest, AnUnusableDatabaseSaysWhy)
+{
+    std::ofstream(Db(), std::ios::binary | std::ios::trunc) << std::string(4096, 'x');
+    const ProgramResult damaged = Run({"list", "topic"});
+    EXPECT_EQ(damaged.exitCode, 3);
+    EXPECT_NE(damaged.err.find("初始化数据库失败!"), std::string::npos);
+    EXPECT_NE(damaged.err.find("not a database"), std::string::npos) << damaged.err;
+
+    fs::permissions(Db(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const ProgramResult readOnly = Run({"list", "topic"});
+    EXPECT_EQ(readOnly.exitCode, 3);
+    EXPECT_NE(readOnly.err.find("read-only"), std::string::npos) << readOnly.err;
 }

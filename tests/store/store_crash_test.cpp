@@ -1,4 +1,5 @@
 #include "tests/store/store_fixture.h"
+#include "tests/support/sqlite_fault_vfs.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -97,6 +98,31 @@ TEST(StoreCrash, killedDuringInserts_keepsEveryCommittedRowWhole)
     store.CloseDatabase();
     SetDebugLogPathForTesting("debug.txt");
     std::filesystem::remove_all(folder);
+}
+
+// A save reported as done survives a power cut: its commit reached the disk
+// (the write-ahead log was synced) before InsertRecord returned.
+TEST(StoreCrash, reportedInsert_isSyncedToDisk)
+{
+    TempDir folder;
+    const std::string file = folder / "MyZELK.mdb";
+    ASSERT_EQ(CreateDatabaseIfMissing(file, MYZELK_TEST_SCHEMA, nullptr),
+              DatabaseCreation::Created);
+    SetDebugLogPathForTesting((folder / "debug.txt").c_str());
+    SqliteFaultVfs vfs;
+    CLQADODBController controller;
+    COfflineStore store(controller, file, folder.path());
+    ASSERT_EQ(store.OpenDatabase(), 1);
+    for (long id = 1; id <= 3; ++id)
+    {
+        const int before = vfs.WalSyncs();
+        CCommunityTable t;
+        FillTopic(t, id, 1, "topic", Pattern(id, 100));
+        ASSERT_EQ(store.InsertRecord(t), 1);
+        EXPECT_GT(vfs.WalSyncs(), before) << "insert " << id;
+    }
+    store.CloseDatabase();
+    SetDebugLogPathForTesting("debug.txt");
 }
 
 } // namespace
