@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -431,6 +432,35 @@ void RemoveWorkFolder(const std::string& installDir)
     ::rmdir(work.c_str());
 }
 
+// One updater per installation: a second one would take the journal of a
+// first one still at work for that of a stopped one and roll it back under
+// its feet. The lock ends with the process, so a killed updater holds none,
+// and it is not inherited by the program started again.
+class InstallationLock
+{
+public:
+    explicit InstallationLock(const std::string& installDir)
+        : m_fd(::open(installDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    ~InstallationLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    InstallationLock(const InstallationLock&) = delete;
+    InstallationLock& operator=(const InstallationLock&) = delete;
+
+    // False only when another process holds it.
+    bool Take()
+    {
+        return m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    }
+
+private:
+    int m_fd;
+};
+
 struct DownloadSink
 {
     int fd = -1;
@@ -505,6 +535,8 @@ bool Download(const std::string& url, const std::string& file, const CUpdateOpti
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // The connect time-out also ends a stalled name look-up (see the manifest fetch).
+    curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
                      static_cast<curl_off_t>(options.maxPackageBytes));
@@ -751,6 +783,9 @@ CUpdateResult RunUpdate(const CUpdateOptions& options, const CUpdateHooks& hooks
     };
     if (::stat(options.programPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return Failure("找不到要更新的程序：" + options.programPath);
+    InstallationLock lock(installDir);
+    if (!lock.Take())
+        return Failure("另一个更新程序正在更新这个安装，请等它结束。");
     if (!RecoverInterruptedUpdate(installDir))
         return Failure("上次未完成的更新无法还原，请重新安装。");
 

@@ -60,7 +60,8 @@ struct CUpdateOptions
     long stallTimeoutSeconds = 30; // below 1 byte/s for this long ends the download
 };
 
-// The whole update except the restart.
+// The whole update except the restart. One updater at a time per
+// installation: while another holds it, this one fails and touches nothing.
 CUpdateResult RunUpdate(const CUpdateOptions& options, const CUpdateHooks& hooks = {});
 
 // Unpacks `packageFile` into `installDir` (ending without "/") as one set.

@@ -153,6 +153,9 @@ std::optional<CUpdateManifest> FetchUpdateManifest(const std::string& url, std::
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // Otherwise a time-out during the look-up still waits for the resolver
+    // thread, as long as the name server takes to give up (10 s and more).
+    curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "MyZELK update query");

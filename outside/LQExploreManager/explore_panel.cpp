@@ -63,6 +63,24 @@ QSet<QString>& NamesInUse()
     return names;
 }
 
+// Web and file: addresses, and absolute paths (the reply's result file).
+// The view writes "file:///" and then the path as it is, so "#", "%" or "?"
+// in a saved page's name are no address syntax there: a file: address whose
+// rest names an existing file opens that file.
+QUrl UrlOfAddress(const QString& address)
+{
+    if (address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+    {
+        qsizetype start = 5;
+        while (start < address.size() && address[start] == QLatin1Char('/'))
+            ++start;
+        const QString path = QLatin1Char('/') + address.mid(start);
+        if (start > 5 && QFileInfo::exists(path))
+            return QUrl::fromLocalFile(path);
+    }
+    return QUrl::fromUserInput(address);
+}
+
 CStoredCookie ToStored(const QNetworkCookie& cookie)
 {
     CStoredCookie c;
@@ -333,8 +351,7 @@ void CExploreManager::Navigate(const char* address, int newTab, int tab)
     if (!view)
         view = m_panel->AddTab(true);
     m_panel->setCurrentWidget(view);
-    // Web and file: addresses, and absolute paths (the reply's result file).
-    view->load(QUrl::fromUserInput(QString::fromUtf8(address).trimmed()));
+    view->load(UrlOfAddress(QString::fromUtf8(address).trimmed()));
 }
 
 QWidget* CExploreManager::GetCurrentPage(char* buffer)

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void operationsWorkByTheirNumbers();
     void rightClickCallsTheOwnerAndShowsNoMenu();
     void cookiesReachTheCoreAndOutliveThePanel();
+    void localFilesOpenWhateverTheirNames();
     void savedTopicShowsWithTheSkin();
 
 private:
@@ -329,6 +330,35 @@ void ExploreManagerTest::cookiesReachTheCoreAndOutliveThePanel()
     QCOMPARE(VisitsShown(CurrentView(again.panel)->page()), 2);
     QVERIFY2(waitFor(again.panel, "ZelkUser=tester; ZelkVisits=2"),
              core.CookieTextFor(RealHost()).c_str());
+}
+
+void ExploreManagerTest::localFilesOpenWhateverTheirNames()
+{
+    // Saved pages are named after their titles, which may hold "#" and "%",
+    // in an installation folder with blanks and Chinese; the view passes
+    // "file:///" and the path as it is.
+    ScratchDir app;
+    const std::string folder = app.File("我的 程序 #1 a%41b/Temp");
+    std::filesystem::create_directories(folder);
+    const std::string page = folder + "/C# 入门 100%.htm";
+    std::ofstream(page, std::ios::binary)
+        << "<html><head><meta charset=\"utf-8\"><title>已保存的页面</title>"
+           "</head><body>saved</body></html>";
+
+    ScratchDir profile;
+    Fixture f(profile.Path());
+    QVERIFY(f.panel);
+    for (const std::string& address : {"file:///" + page, page})
+    {
+        QVERIFY2(LoadCurrent(f.panel, [&] { Op(f.manager, 1, address.c_str(), 0, -1); }),
+                 address.c_str());
+        QCOMPARE(CurrentView(f.panel)->title(), QStringLiteral("已保存的页面"));
+        QCOMPARE(CurrentView(f.panel)->url().toLocalFile(), QString::fromStdString(page));
+    }
+    // A file address in the usual encoded form still opens.
+    const QByteArray encoded = QUrl::fromLocalFile(QString::fromStdString(page)).toEncoded();
+    QVERIFY(LoadCurrent(f.panel, [&] { Op(f.manager, 1, encoded.constData(), 0, -1); }));
+    QCOMPARE(CurrentView(f.panel)->title(), QStringLiteral("已保存的页面"));
 }
 
 void ExploreManagerTest::savedTopicShowsWithTheSkin()

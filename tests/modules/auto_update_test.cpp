@@ -3,11 +3,25 @@
 #include "outside/LQAutoUpdate/LQAutoUpdate.h"
 #include "outside/LQAutoUpdate/update_manifest.h"
 #include "tests/support/sample_service_process.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 
 namespace
 {
@@ -67,6 +81,57 @@ TEST_F(AutoUpdateTest, NoServerABadManifestOrAStallAreNoNewerVersion)
     EXPECT_EQ(AskThroughOperationZero(service->Url("/slow/no-answer?s=60")), 0);
     const auto held = std::chrono::steady_clock::now() - start;
     EXPECT_LT(held, std::chrono::seconds(10));
+}
+
+// The built-in update address when no name server answers: a mount and
+// network namespace of the test's own (root only) whose resolv.conf names a
+// server on loopback that takes every question and answers none, with a
+// resolver time-out of 30 s. The query still ends within its own time-outs.
+TEST(UpdateQueryNameLookUp, AStalledNameServerHoldsTheCallerNoLongerThanTheTimeOut)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: a mount and network namespace of its own";
+    TempDir dir;
+    const std::string resolver = dir / "resolv.conf";
+    std::ofstream(resolver) << "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n";
+
+    constexpr int kCannotSetUp = 77;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(resolver.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(kCannotSetUp);
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        ifreq lo{};
+        std::strcpy(lo.ifr_name, "lo");
+        if (fd < 0 || ::ioctl(fd, SIOCGIFFLAGS, &lo) != 0)
+            ::_exit(kCannotSetUp);
+        lo.ifr_flags |= IFF_UP | IFF_RUNNING;
+        sockaddr_in dns{};
+        dns.sin_family = AF_INET;
+        dns.sin_port = htons(53);
+        dns.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // Bound and never read: questions arrive, no answer leaves.
+        if (::ioctl(fd, SIOCSIFFLAGS, &lo) != 0 ||
+            ::bind(fd, reinterpret_cast<sockaddr*>(&dns), sizeof dns) != 0)
+            ::_exit(kCannotSetUp);
+        ::unsetenv(kUpdateUrlEnvironmentVariable);
+        const auto start = std::chrono::steady_clock::now();
+        CLQAutoUpdate* update = CLQAutoUpdate::CreateInstance();
+        const int newer = update ? update->IsNewVersionAvailable() : 1;
+        const auto held = std::chrono::steady_clock::now() - start;
+        ::_exit(newer != 0 ? 1 : held < std::chrono::seconds(10) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == kCannotSetUp)
+        GTEST_SKIP() << "no namespace for the stalled name server";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a newer version without an answer; 2: held "
+                                         "past the time-out by the name look-up";
 }
 
 TEST(UpdateManifest, RefusesWhatIsNotAManifest)

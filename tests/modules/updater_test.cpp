@@ -267,6 +267,50 @@ TEST_F(UpdaterFailure, AnUpdaterKilledHalfWayIsRolledBackAtItsNextStart)
     EXPECT_EQ(Snapshot(dir.path()), before);
 }
 
+// The program started again while an updater works, and its user said Yes
+// once more: the second updater must leave the first one's half-done set
+// alone (not roll it back as a stopped one), and the first one finishes.
+TEST_F(UpdaterFailure, ASecondUpdaterLeavesTheFirstOneAtWork)
+{
+    int halfWay[2], goOn[2];
+    ASSERT_EQ(::pipe(halfWay), 0);
+    ASSERT_EQ(::pipe(goOn), 0);
+    const pid_t first = ::fork();
+    ASSERT_GE(first, 0);
+    if (first == 0)
+    {
+        CUpdateHooks hooks;
+        int renames = 0;
+        hooks.rename = [&](const char* from, const char* to)
+        {
+            if (++renames == 3)
+            {
+                char c = 0;
+                if (::write(halfWay[1], "h", 1) != 1 || ::read(goOn[0], &c, 1) != 1)
+                    ::_exit(8);
+            }
+            return ::rename(from, to);
+        };
+        ::_exit(RunUpdate(Options(), hooks).outcome == UpdateOutcome::Installed ? 0 : 9);
+    }
+    ::close(halfWay[1]);
+    ::close(goOn[0]);
+    char c = 0;
+    ASSERT_EQ(::read(halfWay[0], &c, 1), 1);
+    before = Snapshot(dir.path());
+
+    ExpectUnchanged(RunUpdate(Options()), "另一个更新程序");
+
+    ASSERT_EQ(::write(goOn[1], "g", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(first, &status, 0), first);
+    ::close(halfWay[0]);
+    ::close(goOn[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(Read(install + "/MyZELK").find("MyZELK 2.51.0"), std::string::npos);
+    EXPECT_EQ(Read(install + "/doc/CHANGES.txt"), "MyZELK 2.51.0: sample release notes\n");
+}
+
 TEST_F(UpdaterFailure, UnsafePackagesAreRefusedWholly)
 {
     const Entry fine{"MyZELK", AE_IFREG, "#!/bin/sh\n"};
