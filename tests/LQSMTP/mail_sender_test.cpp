@@ -334,8 +334,9 @@ TEST_P(MailSenderStalledSendTest, failsWithTheSendStepsText)
             sender.send();
         });
     EXPECT_EQ(lastFailure, GetParam().expected);
-    // The send and the QUIT that follows are both bounded by the time-out.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    // The send and the QUIT that follows are both bounded by the time-out, far
+    // below the 30 s command limit (the bound leaves room for sanitizer builds).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 25s);
 }
 
 INSTANTIATE_TEST_SUITE_P(
