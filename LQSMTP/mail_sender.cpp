@@ -122,7 +122,8 @@ void MailSender::quit()
     } closer{m_socket};
     if (m_failure == Failure::Lost)
         return;
-    if (m_failure != Failure::None)
+    // After a failure, or once the mail is taken, nothing hangs on the answer.
+    if (m_failure != Failure::None || m_accepted)
         m_commandTimeout = std::min(m_options.timeout, kCleanupWait);
     const Failure before = m_failure;
     sendRequest(kStepQuit, "QUIT\r\n");

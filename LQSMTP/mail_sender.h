@@ -54,7 +54,7 @@ public:
     // QUIT, expect 221, close; runs at most once. Throws on failure. After an
     // earlier failure it is only a short courtesy: QUIT is sent where the server
     // still listens, and its reply awaited (briefly) only from a server that
-    // was answering.
+    // was answering. Once the mail is accepted, the reply is awaited briefly too.
     void quit();
     // Whether the server accepted the mail (its reply to the end of the data).
     bool accepted() const { return m_accepted; }

@@ -5,6 +5,7 @@
 #include "LQSMTP/mime_encoding.h"
 #include "LQSMTP/socket_ops.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -23,16 +24,27 @@ std::string Bracketed(const std::string& address)
     return "<" + SanitizeHeaderValue(address) + ">";
 }
 
-// "name <address>", the name quoted or encoded in the mail's charset.
-std::string Mailbox(const std::string& name, const std::string& address, const std::string& charset)
-{
-    return DisplayNamePhrase(SanitizeHeaderValue(name), charset) + Bracketed(address);
-}
-
-std::size_t LastLineLength(const std::string& text)
+// Length of the last line that `text` leaves, when it starts `used` characters into a line.
+std::size_t LastLineLength(const std::string& text, std::size_t used = 0)
 {
     const std::size_t lf = text.rfind('\n');
-    return lf == std::string::npos ? text.size() : text.size() - lf - 1;
+    return lf == std::string::npos ? used + text.size() : text.size() - lf - 1;
+}
+
+// "name <address>", the name quoted or encoded in the mail's charset, starting
+// `used` characters into a line; the address goes on a line of its own rather
+// than past 78 characters.
+std::string Mailbox(const std::string& name, const std::string& address, const std::string& charset,
+                    std::size_t used)
+{
+    std::string phrase = DisplayNamePhrase(SanitizeHeaderValue(name), charset, used);
+    const std::string bracketed = Bracketed(address);
+    if (!phrase.empty() && LastLineLength(phrase, used) + bracketed.size() > kFoldedLineLength)
+    {
+        phrase.pop_back(); // the space after the name becomes the fold
+        phrase += "\r\n ";
+    }
+    return phrase + bracketed;
 }
 
 bool IsAtext(char c)
@@ -194,25 +206,30 @@ MailWrapper::MailWrapper(MailInfo* info)
 std::string MailWrapper::getHeader() const
 {
     const std::string& charset = m_info->getCharset();
-    // Receivers go on one line while it stays within what SMTP carries.
+    // Receivers share a line while it stays within 78 characters.
     std::string to = "To: ";
     bool first = true;
     for (const auto& [name, address] : m_info->getReceivers())
     {
-        const std::string item = Mailbox(name, address, charset);
+        std::string item = Mailbox(name, address, charset, first ? 4 : LastLineLength(to) + 2);
         if (!first)
         {
-            const std::size_t itemStart = item.find('\r');
-            const std::size_t firstLine = itemStart == std::string::npos ? item.size() : itemStart;
-            to += LastLineLength(to) + 2 + firstLine > kMaxLineLength ? ",\r\n " : ", ";
+            const std::size_t firstLine = std::min(item.find('\r'), item.size());
+            if (firstLine == 0 || LastLineLength(to) + 2 + firstLine > kFoldedLineLength)
+            {
+                to += ",\r\n ";
+                item = Mailbox(name, address, charset, 1);
+            }
+            else
+                to += ", ";
         }
         to += item;
         first = false;
     }
 
     std::string header;
-    header +=
-        "From: " + Mailbox(m_info->getSenderName(), m_info->getSenderAddress(), charset) + "\r\n";
+    header += "From: " + Mailbox(m_info->getSenderName(), m_info->getSenderAddress(), charset, 6) +
+              "\r\n";
     header += to + "\r\n";
     header += "Date: " + FormatMailDate(m_clock()) + "\r\n";
     header +=

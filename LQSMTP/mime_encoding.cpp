@@ -9,6 +9,8 @@ namespace SMailer
 namespace
 {
 constexpr std::size_t kMaxEncodedWord = 75;
+// RFC 2047: a header line that holds an encoded word has at most 76 characters.
+constexpr std::size_t kMaxEncodedWordLine = 76;
 constexpr std::size_t kMaxQuotedPrintableLine = 76;
 // Room left on a From or To line for the address after a quoted name.
 constexpr std::size_t kMaxQuotedName = 700;
@@ -117,16 +119,20 @@ std::string QuotedPrintable(std::string_view text)
     }
 }
 
-std::string EncodedWords(std::string_view bytes, std::string_view charset)
+std::string EncodedWords(std::string_view bytes, std::string_view charset, std::size_t used)
 {
     const std::string prefix = "=?" + std::string(charset) + "?B?";
-    const std::size_t room = kMaxEncodedWord - prefix.size() - 2;
-    const std::size_t maxBytes = room / 4 * 3;
     const bool utf8 = charset == "utf-8";
     std::string out;
+    std::size_t column = used;
     std::size_t at = 0;
     while (at < bytes.size())
     {
+        // Bytes that fit both the word limit and what is left of the line.
+        const std::size_t width =
+            std::min(kMaxEncodedWord, kMaxEncodedWordLine - std::min(column, kMaxEncodedWordLine));
+        const std::size_t room = width > prefix.size() + 2 ? width - prefix.size() - 2 : 0;
+        const std::size_t maxBytes = room / 4 * 3;
         std::size_t end = at;
         while (end < bytes.size())
         {
@@ -135,9 +141,50 @@ std::string EncodedWords(std::string_view bytes, std::string_view charset)
                 break;
             end = next;
         }
-        if (!out.empty())
+        if (end == at)
+        {
+            // Not one character fits behind what the line already holds.
             out += "\r\n ";
-        out += prefix + MUtils::Base64Encode(bytes.substr(at, end - at)) + "?=";
+            column = 1;
+            continue;
+        }
+        const std::string word = prefix + MUtils::Base64Encode(bytes.substr(at, end - at)) + "?=";
+        out += word;
+        column += word.size();
+        at = end;
+        if (at < bytes.size())
+        {
+            out += "\r\n ";
+            column = 1;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> FoldAtWhiteSpace(std::string_view value, std::size_t used)
+{
+    std::string out;
+    std::size_t column = used;
+    bool lineHasWord = false;
+    std::size_t at = 0;
+    while (at < value.size())
+    {
+        // One segment: white space and the word after it (or trailing white space).
+        const std::size_t wordStart = std::min(value.find_first_not_of(" \t", at), value.size());
+        const std::size_t end = std::min(value.find_first_of(" \t", wordStart), value.size());
+        const std::string_view segment = value.substr(at, end - at);
+        const bool hasWord = wordStart < end;
+        // Folding goes before white space only, and never leaves a line of white space alone.
+        if (wordStart > at && hasWord && lineHasWord && column + segment.size() > kFoldedLineLength)
+        {
+            out += "\r\n";
+            column = 0;
+        }
+        out.append(segment);
+        column += segment.size();
+        lineHasWord = lineHasWord || hasWord;
+        if (column > kMaxLineLength)
+            return std::nullopt;
         at = end;
     }
     return out;
@@ -145,12 +192,14 @@ std::string EncodedWords(std::string_view bytes, std::string_view charset)
 
 std::string HeaderText(std::string_view value, std::string_view charset, std::size_t nameLength)
 {
-    if (IsAscii(value) && nameLength + value.size() <= kMaxLineLength)
-        return std::string(value);
-    return EncodedWords(value, charset);
+    // ASCII that looks like an encoded word would be decoded by a reader: encode it too.
+    if (IsAscii(value) && value.find("=?") == std::string_view::npos)
+        if (auto folded = FoldAtWhiteSpace(value, nameLength))
+            return *folded;
+    return EncodedWords(value, charset, nameLength);
 }
 
-std::string DisplayNamePhrase(std::string_view name, std::string_view charset)
+std::string DisplayNamePhrase(std::string_view name, std::string_view charset, std::size_t used)
 {
     if (name.empty())
         return std::string();
@@ -167,6 +216,6 @@ std::string DisplayNamePhrase(std::string_view name, std::string_view charset)
         if (quoted.size() <= kMaxQuotedName)
             return quoted;
     }
-    return EncodedWords(name, charset) + " ";
+    return EncodedWords(name, charset, used) + " ";
 }
 } // namespace SMailer

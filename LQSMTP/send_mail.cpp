@@ -38,10 +38,11 @@ int SendOneMail(const MailArguments& args, const SessionOptions& options, char* 
     const std::string subject = Text(args.subject);
     const std::string displayName = Text(args.displayName);
     const auto charset = CharsetFor({body, subject, displayName});
+    // When bytes that no charset holds come along, the mail goes out in utf-8
+    // and only those bytes are lost: every readable text still reads right.
     auto encode = [&](const std::string& text)
-    { return charset ? TextInCharset(text, *charset).value_or(text) : text; };
-    // Bytes that no charset holds go out as they came, declared as what they most likely are.
-    const char* charsetName = charset ? CharsetName(*charset) : IsValidUtf8(body) ? "utf-8" : "gbk";
+    { return charset ? TextInCharset(text, *charset).value_or(text) : Utf8Lossy(text); };
+    const char* charsetName = CharsetName(charset.value_or(MailCharset::Utf8));
 
     TextPlainContent text(encode(body), charsetName);
     MailInfo info;

@@ -172,6 +172,35 @@ TEST_F(MailCompositionTest, controlCharactersCannotInjectHeaders)
     EXPECT_EQ(lines, 10u);
 }
 
+// RFC 2047 allows 76 characters on a line holding an encoded word; other
+// header lines fold at 78 where white space allows.
+TEST_F(MailCompositionTest, headerLinesStayWithinWhatReadersTake)
+{
+    std::string name;
+    std::string chinese;
+    std::string words;
+    for (int i = 0; i < 40; ++i)
+    {
+        name += "\xD5\xC5";    // GB2312 张
+        chinese += "\xD2\xE2"; // GB2312 意
+        words += "word ";
+    }
+    info.setSenderName(name);
+    info.setSenderAddress("me@myzelk.test");
+    info.addReceiver(name, "support@myzelk.test");
+    for (const std::string& subject : {chinese, words})
+    {
+        info.setSubject(subject);
+        const std::string header = wrapper().getHeader();
+        for (std::size_t at = 0, end; (end = header.find("\r\n", at)) != std::string::npos;
+             at = end + 2)
+        {
+            const std::string line = header.substr(at, end - at);
+            EXPECT_LE(line.size(), line.find("=?") != std::string::npos ? 76u : 78u) << line;
+        }
+    }
+}
+
 struct DateCase
 {
     const char* tz;

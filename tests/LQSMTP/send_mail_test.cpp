@@ -220,6 +220,16 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"textBeyondGbk", "Quill", "smile \xF0\x9F\x98\x80",
                    "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80",
                    "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80", "utf-8"},
+        ReaderCase{"longAsciiSubject", "Quill", Repeat("word  ", 30) + "end ", "Body", "Body",
+                   "gb2312"},
+        ReaderCase{"subjectThatLooksEncoded", "Quill", "=?utf-8?B?5byg?=", "Body", "Body",
+                   "gb2312"},
+        // 张三 / 意见 stay readable whatever bytes the body holds.
+        ReaderCase{"unreadableByteInBody", "\xE5\xBC\xA0\xE4\xB8\x89", "\xE6\x84\x8F\xE8\xA7\x81",
+                   "abc\xFF def", "abc\xEF\xBF\xBD def", "utf-8"},
+        // 你好 and the first two bytes of a third character.
+        ReaderCase{"utf8CutShort", "Quill", "Hi", "\xE4\xBD\xA0\xE5\xA5\xBD\xE4\xBD",
+                   "\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "utf-8"},
         ReaderCase{"bodyHoldingTheBoundary", "Quill", "Hi",
                    "before\r\n--#BOUNDARY#\r\nContent-Type: text/html\r\n\r\nfake\r\n"
                    "--#BOUNDARY#--\r\nafter",
@@ -303,6 +313,20 @@ TEST_F(SendOneMailTest, acceptedMailCountsAsSent)
         EXPECT_TRUE(errorUntouched());
         EXPECT_EQ(server.sessions(), 1);
     }
+}
+
+// A connection that falls silent once the mail is taken holds the caller no
+// longer than a moment.
+TEST_F(SendOneMailTest, acceptedMailDoesNotWaitLongForTheAnswerToQuit)
+{
+    Script script;
+    script.stallOn = "QUIT";
+    ScriptedSmtpServer server(script);
+    SMailer::SessionOptions o = options(server);
+    o.timeout = 20s;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(send("", "", o), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
 }
 
 TEST_F(SendOneMailTest, cleanupAfterATimeOutDoesNotWaitAgain)
