@@ -1,5 +1,9 @@
 #include "acquire/download_worker.h"
 
+#include "acquire/mhtml_decode.h"
+#include "base/debug_log.h"
+#include "platform/text.h"
+
 #include <exception>
 
 bool DownloadToFile(const std::string& address, const std::string& path,
@@ -8,13 +12,77 @@ bool DownloadToFile(const std::string& address, const std::string& path,
     return DownloadUrlToFile(address, path, options, error);
 }
 
+namespace
+{
+// Why a fetched page must not be saved; empty when it may.
+std::string RefusedPageReason(const std::string& archive)
+{
+    const CArchiveMainPart page = DecodeArchiveMainPart(archive);
+    if (page.body.find_first_not_of(" \t\r\n\f") == std::string::npos)
+        return "the page is empty";
+    const std::string type = ToLowerAscii(page.contentType);
+    const bool text =
+        type.empty() || type.rfind("text/", 0) == 0 || type.find("xml") != std::string::npos;
+    if (!text)
+        return "not a page (" + page.contentType + ")";
+    return {};
+}
+} // namespace
+
 bool SavePageArchive(const std::string& address, const std::string& path,
                      const ArchiveOptions& options, std::string* error)
 {
-    ArchiveResult result = SavePageAsMhtml(address, path, options);
-    if (!result.ok && error)
-        *error = result.error;
-    return result.ok;
+    ArchiveResult result = BuildPageArchive(address, options);
+    std::string reason = result.ok ? RefusedPageReason(result.archive) : result.error;
+    if (!result.ok && reason.empty())
+        reason = "the page could not be fetched";
+    if (reason.empty() && !WriteFileAtomically(path, result.archive, &reason) && reason.empty())
+        reason = "cannot write " + path;
+    if (!reason.empty() && error)
+        *error = reason;
+    return reason.empty();
+}
+
+std::string AddressForFetch(const std::string& address)
+{
+    // Blanks and controls around an address are dropped, as when typed.
+    const auto blank = [](unsigned char c) { return c <= 0x20; };
+    size_t begin = 0;
+    size_t end = address.size();
+    while (begin < end && blank(static_cast<unsigned char>(address[begin])))
+        ++begin;
+    while (end > begin && blank(static_cast<unsigned char>(address[end - 1])))
+        --end;
+    const std::string trimmed = address.substr(begin, end - begin);
+
+    const size_t scheme = trimmed.find("://");
+    const size_t pathStart =
+        scheme == std::string::npos ? 0 : trimmed.find_first_of("/?#", scheme + 3);
+    if (pathStart == std::string::npos)
+        return trimmed;
+    std::string out = trimmed.substr(0, pathStart);
+    bool inQuery = false;
+    for (size_t i = pathStart; i < trimmed.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(trimmed[i]);
+        if (c == '#')
+            break; // the fragment never goes to the server
+        inQuery = inQuery || c == '?';
+        const bool encode = c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' ||
+                            (!inQuery && (c == '`' || c == '{' || c == '}'));
+        if (encode)
+        {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+        else
+        {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 std::string DownloadFileFor(DownloadKind kind, const std::string& tempDir)
@@ -103,15 +171,22 @@ void CDownloadWorker::Process(const CDownloadRequest& request)
 {
     const std::string path = DownloadFileFor(request.kind, m_tempDir);
     std::string error;
+    // The kind was taken from the address as given; the fetch uses it encoded.
+    const std::string address = AddressForFetch(request.address);
     bool fetched = request.kind == CommunityTopic
-                       ? DownloadToFile(request.address, path, m_options.fetch, &error)
-                       : SavePageArchive(request.address, path, m_options, &error);
+                       ? DownloadToFile(address, path, m_options.fetch, &error)
+                       : SavePageArchive(address, path, m_options, &error);
     if (m_stop)
         return; // stopped mid-transfer: no notice, nothing imported
     if (!fetched)
     {
+        if (error.empty())
+            error = "the download failed";
+        WriteDebugLog(("Download failed: " + request.address + " : " + error).c_str());
         if (request.kind != CommunityTopic)
             m_ui.ShowErrorBox(error);
+        else
+            m_ui.ShowTopicFailureReason(error);
         m_ui.ShowNotice(DownloadFailedNotice(request.address));
         return;
     }

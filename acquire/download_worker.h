@@ -24,6 +24,9 @@ public:
     virtual void ShowNotice(const std::string& text) = 0;
     // An error box with the reason a page could not be archived.
     virtual void ShowErrorBox(const std::string& text) = 0;
+    // The reason a topic could not be downloaded (no box for topics: the
+    // notice says it); the log has it either way.
+    virtual void ShowTopicFailureReason(const std::string& /*text*/) {}
 };
 
 // The three importers, run on the worker after a successful fetch.
@@ -39,9 +42,16 @@ public:
 // Fetches `address` into `path` as it is; true on success.
 bool DownloadToFile(const std::string& address, const std::string& path,
                     const FetchOptions& options = {}, std::string* error = nullptr);
-// Writes a single-file web archive of the page at `address` to `path`.
+// Writes a single-file web archive of the page at `address` to `path`. An
+// empty answer, or one that is no page (an image, a program), is refused
+// with the reason and `path` is left as it was.
 bool SavePageArchive(const std::string& address, const std::string& path,
                      const ArchiveOptions& options = {}, std::string* error = nullptr);
+
+// The address as a browser sends it: blanks around it dropped, the fragment
+// left out, and blanks, controls, quotes, angle brackets and non-ASCII bytes
+// of the path and query percent-encoded. Existing escapes are kept.
+std::string AddressForFetch(const std::string& address);
 
 // Fixed temporary file of each kind inside the temporary folder.
 std::string DownloadFileFor(DownloadKind kind, const std::string& tempDir);

@@ -1,5 +1,6 @@
 #include "acquire/import_common.h"
 
+#include "acquire/html_entities.h"
 #include "acquire/mhtml_decode.h"
 #include "acquire/user_interface.h"
 #include "base/debug_log.h"
@@ -77,7 +78,7 @@ void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roo
                                       const std::string& roomName)
 {
     std::string label = RoomLabel(roomName);
-    m_ui.RunOnUserInterfaceThread(
+    EditRoomTree(
         [&]
         {
             CEditTreeItem* category = m_tree.FindChildByText(m_tree.GetRootItem(), categoryText);
@@ -97,6 +98,21 @@ void CContentImporter::EnsureRoomNode(const char* categoryText, std::int32_t roo
             CEditTreeItem* room = m_tree.AddChildAndNotify(category, label);
             m_tree.SetNodeId(room, roomId);
             m_tree.SaveTree(nullptr);
+        });
+}
+
+void CContentImporter::EditRoomTree(const std::function<void()>& change)
+{
+    m_ui.RunOnUserInterfaceThread(
+        [&]
+        {
+            // Other processes add rooms too: the change is made to the file as it is now.
+            if (!m_tree.EditPersisted(change))
+            {
+                const std::string reason = m_tree.LastSaveError();
+                WriteDebugLog(("Room tree not saved: " + reason).c_str());
+                m_ui.SetStatusText("无法保存房间树 : " + reason);
+            }
         });
 }
 
@@ -142,19 +158,10 @@ long ExtractCharset(const std::string& text, std::string& charset)
 namespace
 {
 // The character of one reference body ("amp", "#38", "#x26"); 0 when unknown.
-unsigned long ReferenceValue(const std::string& body)
+char32_t ReferenceValue(const std::string& body)
 {
-    static const struct
-    {
-        const char* name;
-        unsigned long code;
-    } kNamed[] = {{"amp", '&'},  {"lt", '<'},    {"gt", '>'},
-                  {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
-    for (const auto& named : kNamed)
-        if (body == named.name)
-            return named.code;
     if (body.size() < 2 || body[0] != '#')
-        return 0;
+        return NamedReferenceCode(body);
     const bool hex = body[1] == 'x' || body[1] == 'X';
     const std::string digits = body.substr(hex ? 2 : 1);
     if (digits.empty() || digits.size() > 7)
@@ -173,10 +180,7 @@ unsigned long ReferenceValue(const std::string& body)
             return 0;
         code = code * (hex ? 16 : 10) + static_cast<unsigned long>(value);
     }
-    // No control characters, surrogates or values beyond Unicode.
-    if (code < 0x20 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-        return 0;
-    return code;
+    return NumericReferenceCode(code);
 }
 } // namespace
 
@@ -191,8 +195,7 @@ std::string DecodeHtmlReferences(const std::string& text)
             const size_t semicolon = text.find(';', i + 1);
             if (semicolon != std::string::npos && semicolon - i <= 10)
             {
-                if (const unsigned long code =
-                        ReferenceValue(text.substr(i + 1, semicolon - i - 1)))
+                if (const char32_t code = ReferenceValue(text.substr(i + 1, semicolon - i - 1)))
                 {
                     AppendUtf8(out, code);
                     i = semicolon;

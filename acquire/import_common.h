@@ -59,6 +59,10 @@ private:
     // Finds the room by id anywhere in the tree; when absent, adds it below
     // the category node and gives it the id.
     void EnsureRoomNode(const char* categoryText, std::int32_t roomId, const std::string& roomName);
+    // Runs a change of the room tree on the user-interface thread, on the
+    // tree file as other processes left it; a tree that cannot be written
+    // is reported in the status bar.
+    void EditRoomTree(const std::function<void()>& change);
 
     COfflineStore& m_store;
     const CAppPaths& m_paths;
@@ -77,8 +81,8 @@ bool ReadFileWithTrailingZero(const std::string& path, std::vector<unsigned char
 // the index just after "charset=", or -1 with charset unchanged.
 long ExtractCharset(const std::string& text, std::string& charset);
 
-// Character references in a value taken from markup (&amp; &lt; &gt; &quot;
-// &apos; &nbsp; and numeric ones) become the characters they stand for;
+// Character references in a value taken from markup (the named ones of
+// HTML 4, &apos; and numeric ones) become the characters they stand for;
 // anything else stays as written.
 std::string DecodeHtmlReferences(const std::string& text);
 

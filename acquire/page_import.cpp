@@ -3,30 +3,104 @@
 #include "acquire/import_common.h"
 #include "acquire/user_interface.h"
 #include "base/file_helpers.h"
+#include "platform/text.h"
 #include "store/offline_store.h"
 #include "tree/edit_tree_model.h"
 
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace
 {
-std::string TrimWhiteSpace(const std::string& text)
+constexpr const char* kSpaces = " \t\n\f\r";
+
+bool IsTagNameEnd(char c)
 {
-    const char* blanks = " \t\r\n\f\v";
-    const size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return c == '>' || c == '/' || (c != '\0' && std::strchr(kSpaces, c) != nullptr);
+}
+
+// Whether a tag of `name` (lowered, with its "<") starts at `at`.
+bool TagStartsAt(const std::string& lowered, size_t at, std::string_view name)
+{
+    return lowered.compare(at, name.size(), name) == 0 &&
+           (at + name.size() == lowered.size() || IsTagNameEnd(lowered[at + name.size()]));
+}
+
+// Just after the ">" that ends the start tag whose attributes begin at
+// `from`; quoted attribute values may hold a ">". npos when it never ends.
+size_t EndOfStartTag(const std::string& text, size_t from)
+{
+    for (size_t i = from; i < text.size(); ++i)
+    {
+        if (text[i] == '>')
+            return i + 1;
+        if ((text[i] == '"' || text[i] == '\'') && i > from && text[i - 1] == '=')
+        {
+            i = text.find(text[i], i + 1);
+            if (i == std::string::npos)
+                return std::string::npos;
+        }
+    }
+    return std::string::npos;
+}
+
+// Runs of blanks and line breaks become one space; none at either end.
+std::string CollapseWhiteSpace(const std::string& text)
+{
+    std::string out;
+    bool pending = false;
+    for (const char c : text)
+    {
+        if (std::strchr(kSpaces, c) && c != '\0')
+        {
+            pending = !out.empty();
+            continue;
+        }
+        if (pending)
+            out += ' ';
+        pending = false;
+        out += c;
+    }
+    return out;
 }
 } // namespace
 
 std::string TitleFromPageText(const std::string& text)
 {
-    std::string title;
-    for (const char* marker : {"<Title>", "<title>", "<TITLE>"})
-        if (TextBetween(text, 0, marker, "<", title) >= 0)
-            break;
-    return TrimWhiteSpace(DecodeHtmlReferences(title));
+    // The first title element in the document, outside comments and the
+    // raw text of scripts and styles, with any spelling and attributes.
+    const std::string lowered = ToLowerAscii(text);
+    for (size_t at = lowered.find('<'); at != std::string::npos; at = lowered.find('<', at + 1))
+    {
+        if (lowered.compare(at, 4, "<!--") == 0)
+        {
+            at = lowered.find("-->", at + 4);
+            if (at == std::string::npos)
+                return {};
+            continue;
+        }
+        for (const std::string_view raw : {"script", "style"})
+        {
+            if (TagStartsAt(lowered, at, "<" + std::string(raw)))
+            {
+                at = lowered.find("</" + std::string(raw), at + 1);
+                if (at == std::string::npos)
+                    return {};
+            }
+        }
+        if (!TagStartsAt(lowered, at, "<title"))
+            continue;
+        const size_t begin = EndOfStartTag(text, at + 6);
+        if (begin == std::string::npos)
+            return {};
+        // The title's text runs to its end tag, or to the end of the page.
+        size_t end = lowered.find("</title", begin);
+        if (end == std::string::npos)
+            end = text.size();
+        return CollapseWhiteSpace(DecodeHtmlReferences(text.substr(begin, end - begin)));
+    }
+    return {};
 }
 
 int ParseOtherPageFile(const std::string& path, COtherPageInfo& info)
@@ -59,14 +133,11 @@ CImportResult CContentImporter::ImportOtherPageFile(const std::string& address,
     return StoreDownload(OfflineTable::Topic, row, CTopicTable::fContent, path,
                          [&]
                          {
-                             m_ui.RunOnUserInterfaceThread(
+                             EditRoomTree(
                                  [&]
                                  {
                                      if (CEditTreeItem* top = m_tree.GetRootItem())
-                                     {
                                          m_tree.AddChildAndNotify(top, kOtherArticlesNodeText);
-                                         m_tree.SaveTree(nullptr);
-                                     }
                                  });
                          });
 }

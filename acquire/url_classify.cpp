@@ -13,7 +13,14 @@ bool StartsWithHostPrefix(const std::string& address, const std::string& host)
 {
     const std::string prefix = "http://" + host;
     std::string common;
-    return CommonPrefix(prefix, address, common) >= prefix.size();
+    if (CommonPrefix(prefix, address, common) < prefix.size())
+        return false;
+    // The host must end where the configured one does: "host.other.example"
+    // only begins with the name.
+    if (address.size() == prefix.size() || prefix.back() == '/')
+        return true;
+    const char next = address[prefix.size()];
+    return next == '/' || next == ':';
 }
 
 // The part of a "folder/number" text after its first "/", or all of it.

@@ -1,7 +1,14 @@
 #include "config/config_store.h"
 
+#include "base/debug_log.h"
 #include "base/xml_helpers.h"
 #include "platform/text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -62,11 +69,20 @@ std::u16string CConfigStore::GetFileName() const
 int CConfigStore::Load()
 {
     const auto document = LoadXmlDocument(GetFileName());
-    if (!document)
-        return 0;
-    const auto root = FindRoot(document);
+    const auto root = document ? FindRoot(document) : nullptr;
     if (!root)
+    {
+        // A file that is there but unreadable is kept for its owner to look at.
+        struct stat info
+        {
+        };
+        const std::string file = Utf8FromUtf16(GetFileName());
+        const bool damaged = !file.empty() && ::stat(file.c_str(), &info) == 0 &&
+                             S_ISREG(info.st_mode) && info.st_size > 0;
+        std::lock_guard lock(m_lock);
+        m_damagedFile = damaged;
         return 0;
+    }
     std::vector<std::pair<std::u16string, std::u16string>> items;
     const auto children = root->childNodes();
     for (long i = 0; i < children->length(); ++i)
@@ -95,6 +111,7 @@ int CConfigStore::Save()
         entries = m_entries;
     }
     bool written = false;
+    KeepDamagedFileAside(fileName);
     if (const auto root = AppendElement(document, nullptr, m_rootName))
     {
         for (const auto& [key, value] : entries)
@@ -108,6 +125,29 @@ int CConfigStore::Save()
     std::lock_guard lock(m_lock);
     m_lastSaveSucceeded = written;
     return 1;
+}
+
+void CConfigStore::KeepDamagedFileAside(const std::u16string& fileName)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_damagedFile)
+            return;
+        m_damagedFile = false;
+    }
+    const std::string file = Utf8FromUtf16(fileName);
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string aside = file + ".damaged-" + stamp;
+    if (std::rename(file.c_str(), aside.c_str()) == 0)
+        WriteDebugLog(("Configuration file " + file + " was damaged; kept as " + aside).c_str());
+    else
+        WriteDebugLog(("Configuration file " + file +
+                       " was damaged and cannot be kept aside: " + std::strerror(errno))
+                          .c_str());
 }
 
 bool CConfigStore::LastSaveSucceeded() const

@@ -3,8 +3,9 @@
 // one Item per key in key order (UTF-16 code units), no white space, UTF-8,
 // no declaration. Values may hold CR LF and come back unchanged.
 //
-// Error model: Load/Save return 1/0 as documented; nothing is shown or
-// logged. A save replaces the file atomically (write beside, then rename).
+// Error model: Load/Save return 1/0 as documented; nothing is shown. A file
+// that could not be read is renamed aside at the next save, and the log says
+// so. A save replaces the file atomically (write beside, then rename).
 // One lock guards the map, so any thread may get or set.
 #pragma once
 
@@ -57,5 +58,10 @@ private:
     std::u16string m_fileName;
     std::u16string m_rootName;
     bool m_lastSaveSucceeded = false;
+    bool m_damagedFile = false; // the file was there but could not be read
     mutable std::mutex m_lock;
+
+    // Renames a damaged file to "<name>.damaged-<time>" before it is
+    // overwritten, and logs it.
+    void KeepDamagedFileAside(const std::u16string& fileName);
 };

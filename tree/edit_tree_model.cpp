@@ -264,8 +264,7 @@ CEditTreeItem* CEditTreeModel::AddChild(CEditTreeItem* parent, const std::string
 
     CEditTreeItem* item = InsertItem(text, m_leafImage, m_leafSelectedImage, parent);
     auto node = std::make_unique<EditTreeNode>();
-    node->ID = PersistCount + 1;
-    PersistCount = node->ID;
+    node->ID = NextFreeId();
     node->Text = text;
     node->ImageIndex = m_leafImage;
     ApplyParentImageRule(parent);
@@ -319,8 +318,7 @@ CEditTreeItem* CEditTreeModel::CopyItem(CEditTreeItem* item, CEditTreeItem* newP
     copy->m_node = std::move(item->m_node);
     if (copy->m_node)
     {
-        copy->m_node->ID = PersistCount + 1;
-        PersistCount = copy->m_node->ID;
+        copy->m_node->ID = NextFreeId();
     }
     SetItemState(copy, item->m_state, kStateImageMask);
 
@@ -420,4 +418,14 @@ void CEditTreeModel::DeleteAll()
         DeleteSubtree(m_topLevel[1].get());
     if (!m_topLevel.empty())
         DeleteSubtree(m_topLevel.front().get());
+}
+
+std::int32_t CEditTreeModel::NextFreeId()
+{
+    // A count that was lost or damaged must not hand out an ID again.
+    std::int32_t id = PersistCount + 1;
+    while (FindItemById(id))
+        ++id;
+    PersistCount = id;
+    return id;
 }

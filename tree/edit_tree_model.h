@@ -6,8 +6,10 @@
 
 #include "tree/edit_tree_node.h"
 #include "tree/edit_tree_observer.h"
+#include "tree/tree_file_lock.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,9 +84,17 @@ public:
     // Appends the file's nodes as top-level items; false when the file has no
     // LQEditTree root (missing, unreadable or another document).
     bool LoadTree(const char* path);
-    // Writes the whole tree to `path`, or to the persist file when null;
-    // false only when no document could be made.
+    // Writes the whole tree to `path`, or to the persist file when null
+    // (under the file's lock); false when it was not written, with the
+    // reason in LastSaveError(). Inside EditPersisted the write waits for
+    // the end of the change.
     bool SaveTree(const char* path = nullptr);
+    const std::string& LastSaveError() const { return m_lastSaveError; }
+    // A change other processes must not lose: under the persist file's lock
+    // the tree is read again when another process replaced the file since
+    // this model last read or wrote it, `change` runs, and the tree is
+    // written once. False with LastSaveError() when it could not be written.
+    bool EditPersisted(const std::function<void()>& change);
 
     // Lookups.
     bool GetNodePath(const CEditTreeItem* item, std::string& path) const;
@@ -134,4 +144,12 @@ private:
     IEditTreeNotify* m_notify = nullptr;
     IEditTreeModelListener* m_listener = nullptr;
     std::string m_persistFile;
+    CFileIdentity m_knownFile; // the persist file as this model last read or wrote it
+    std::string m_lastSaveError;
+    int m_editDepth = 0; // inside EditPersisted: saves wait for its end
+    bool m_savePending = false;
+
+    bool WritePersistFile(const std::string& path);
+    void ReloadFromPersistFile();
+    std::int32_t NextFreeId();
 };

@@ -6,6 +6,10 @@
 #include "base/xml_helpers.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 namespace
 {
 
@@ -73,6 +77,8 @@ void WriteNode(const XmlDocumentPtr& document, const XmlElementPtr& parent,
 
 bool CEditTreeModel::LoadTree(const char* path)
 {
+    // Taken before reading: a file replaced meanwhile is read again later.
+    const CFileIdentity identity = IdentityOfFile(path ? path : "");
     const XmlDocumentPtr document = LoadXmlDocument(Utf16FromUtf8(path ? path : ""));
     if (!document)
         return false;
@@ -93,6 +99,8 @@ bool CEditTreeModel::LoadTree(const char* path)
             root.Nodes.push_back(ReadNode(child));
     }
 
+    if (path && m_persistFile == path)
+        m_knownFile = identity;
     PersistCount = root.PersistCount;
     Text = root.Text;
     Version = root.Version;
@@ -103,9 +111,28 @@ bool CEditTreeModel::LoadTree(const char* path)
 
 bool CEditTreeModel::SaveTree(const char* path)
 {
+    if (path && path != m_persistFile)
+        return WritePersistFile(path);
+    if (m_persistFile.empty())
+        return true; // a tree kept in memory only
+    if (m_editDepth > 0)
+    {
+        m_savePending = true;
+        return true;
+    }
+    const CTreeFileLock lock(m_persistFile);
+    return WritePersistFile(m_persistFile);
+}
+
+bool CEditTreeModel::WritePersistFile(const std::string& path)
+{
+    m_lastSaveError.clear();
     const XmlDocumentPtr document = CreateXmlDocument();
     if (!document)
+    {
+        m_lastSaveError = "no XML document";
         return false;
+    }
     const XmlElementPtr rootElement = AppendElement(document, nullptr, u"LQEditTree");
     SetXmlAttribute(document, rootElement, u"Text", _variant_t(Text.c_str()));
     SetXmlAttribute(document, rootElement, u"PersistCount", _variant_t(PersistCount));
@@ -116,6 +143,61 @@ bool CEditTreeModel::SaveTree(const char* path)
 
     // A failed save keeps the old file (the document is written beside it and
     // renamed); the in-memory tree stays the truth either way.
-    SaveXmlDocument(Utf16FromUtf8(path ? path : m_persistFile), document);
+    errno = 0;
+    if (!SaveXmlDocument(Utf16FromUtf8(path), document))
+    {
+        const int cause = errno;
+        m_lastSaveError = path + " : " + (cause ? std::strerror(cause) : "cannot be written");
+        return false;
+    }
+    if (path == m_persistFile)
+        m_knownFile = IdentityOfFile(path);
     return true;
+}
+
+void CEditTreeModel::ReloadFromPersistFile()
+{
+    // A file that cannot be read now (damaged by hand) does not empty the tree.
+    CEditTreeModel check;
+    if (!check.LoadTree(m_persistFile.c_str()))
+        return;
+    const std::int32_t selectedId = GetNodeId(m_selected);
+    const std::int32_t count = PersistCount;
+    while (!m_topLevel.empty())
+        RemoveItemSilently(m_topLevel.back().get());
+    LoadTree(m_persistFile.c_str());
+    // IDs this model handed out stay taken.
+    PersistCount = std::max(PersistCount, count);
+    if (selectedId >= 0)
+        if (CEditTreeItem* item = FindItemById(selectedId))
+            SelectItem(item);
+}
+
+bool CEditTreeModel::EditPersisted(const std::function<void()>& change)
+{
+    if (m_editDepth > 0)
+    {
+        change(); // the outer edit holds the lock and writes
+        return true;
+    }
+    const CTreeFileLock lock(m_persistFile);
+    const CFileIdentity current = IdentityOfFile(m_persistFile);
+    // Another process wrote the file: its nodes are the starting point.
+    if (current.size >= 0 && !(current == m_knownFile))
+        ReloadFromPersistFile();
+    ++m_editDepth;
+    m_savePending = false;
+    try
+    {
+        change();
+    }
+    catch (...)
+    {
+        --m_editDepth;
+        throw;
+    }
+    --m_editDepth;
+    if (!m_savePending || m_persistFile.empty())
+        return true;
+    return WritePersistFile(m_persistFile);
 }

@@ -216,9 +216,10 @@ int CommandTree(CMyZELKCore& core, int argc, char**, std::ostream& out)
     }
     CEditTreeModel tree;
     std::string error;
-    if (!OpenRoomTree(tree, core.Paths(), &error))
+    std::string reason;
+    if (!OpenRoomTree(tree, core.Paths(), &error, &reason))
     {
-        std::cerr << "MyZELKCmd: " << error << "\n";
+        std::cerr << "MyZELKCmd: " << error << " (" << reason << ")\n";
         return kExitStartup;
     }
     for (const auto& item : tree.GetTopLevelItems())

@@ -10,6 +10,7 @@
 #include "acquire/url_classify.h"
 #include "app/cmd/console_ui.h"
 #include "app/startup/app_core.h"
+#include "app/startup/leftovers.h"
 #include "app/startup/room_tree_setup.h"
 #include "base/file_helpers.h"
 #include "platform/net/cookie_store.h"
@@ -102,6 +103,7 @@ public:
     }
 
     void ShowErrorBox(const std::string& text) override { m_ui.ShowErrorBox(text); }
+    void ShowTopicFailureReason(const std::string& text) override { m_ui.ShowErrorBox(text); }
 
 private:
     struct Pending
@@ -157,7 +159,7 @@ class CPrivateDownloadFolder
 {
 public:
     explicit CPrivateDownloadFolder(const std::string& tempDir)
-        : m_path(tempDir + "/MyZELKCmd." + std::to_string(getpid()))
+        : m_path(tempDir + "/" + kCompanionFolderPrefix + std::to_string(getpid()))
     {
         m_ok = EnsureFolder(m_path.c_str());
     }
@@ -189,9 +191,10 @@ int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     CConsoleUi ui;
     CEditTreeModel tree;
     std::string error;
-    if (!OpenRoomTree(tree, core.Paths(), &error))
+    std::string reason;
+    if (!OpenRoomTree(tree, core.Paths(), &error, &reason))
     {
-        std::cerr << "MyZELKCmd: " << error << "\n";
+        std::cerr << "MyZELKCmd: " << error << " (" << reason << ")\n";
         return kExitStartup;
     }
 

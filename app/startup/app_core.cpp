@@ -1,5 +1,6 @@
 #include "app/startup/app_core.h"
 
+#include "app/startup/leftovers.h"
 #include "base/builtin_hosts.h"
 #include "base/debug_log.h"
 #include "platform/message_box.h"
@@ -28,6 +29,8 @@ CMyZELKCore::StartResult CMyZELKCore::Start(const Options& options)
         m_saveConfig = false; // there is no path to save to
         return StartResult::PathsFailed;
     }
+
+    RemoveLeftovers(m_paths);
 
     // A missing or malformed file leaves the store empty: defaults apply.
     m_config.SetFileName(Utf16FromUtf8(m_paths.m_szConfigFile));

@@ -11,5 +11,8 @@ struct CAppPaths;
 constexpr int kRoomTreeFolderImage = 0;
 constexpr int kRoomTreeLeafImage = 10;
 
-// False with `error` set to "缺少文件 : <path>" when the file cannot be read.
-bool OpenRoomTree(CEditTreeModel& tree, const CAppPaths& paths, std::string* error);
+// False with `error` set to "缺少文件 : <path>" (the box text) when the file
+// cannot be read, and `reason` to what is wrong with it (missing, not
+// readable, damaged); the log has the reason too.
+bool OpenRoomTree(CEditTreeModel& tree, const CAppPaths& paths, std::string* error,
+                  std::string* reason = nullptr);

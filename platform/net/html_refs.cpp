@@ -1,6 +1,7 @@
 #include "platform/net/html_refs.h"
 
 #include "platform/net/css_refs.h"
+#include "platform/net/html_tag_scan.h"
 #include "platform/net/url_resolve.h"
 #include "platform/text.h"
 
@@ -102,56 +103,85 @@ template <typename Visit> void ForEachElement(const GumboNode* root, Visit&& vis
     }
 }
 
-void VisitElement(const GumboElement& e, Collector& out)
+// The references of one start tag; `attr` gives an attribute's value or null.
+// A style element's text is the caller's.
+template <typename AttrOf> void VisitTag(std::string_view tag, AttrOf&& attr, Collector& out)
 {
-    switch (e.tag)
+    if (tag == "base")
     {
-    case GUMBO_TAG_BASE:
-        out.SetBase(Attr(e, "href"));
-        break;
-    case GUMBO_TAG_IMG:
-    case GUMBO_TAG_EMBED:
-    case GUMBO_TAG_SOURCE:
-    case GUMBO_TAG_AUDIO:
-    case GUMBO_TAG_VIDEO:
-        out.Add(Attr(e, "src"), ResourceKind::Image);
-        if (e.tag == GUMBO_TAG_VIDEO)
-            out.Add(Attr(e, "poster"), ResourceKind::Image);
-        break;
-    case GUMBO_TAG_INPUT:
-        if (const char* type = Attr(e, "type"); type && EqualsIgnoreCaseAscii(type, "image"))
-            out.Add(Attr(e, "src"), ResourceKind::Image);
-        break;
-    case GUMBO_TAG_LINK:
-        if (const char* rel = Attr(e, "rel"))
+        out.SetBase(attr("href"));
+    }
+    else if (tag == "img" || tag == "embed" || tag == "source" || tag == "audio" || tag == "video")
+    {
+        out.Add(attr("src"), ResourceKind::Image);
+        if (tag == "video")
+            out.Add(attr("poster"), ResourceKind::Image);
+    }
+    else if (tag == "input")
+    {
+        if (const char* type = attr("type"); type && EqualsIgnoreCaseAscii(type, "image"))
+            out.Add(attr("src"), ResourceKind::Image);
+    }
+    else if (tag == "link")
+    {
+        if (const char* rel = attr("rel"))
         {
             if (HasWord(rel, "stylesheet"))
-                out.Add(Attr(e, "href"), ResourceKind::StyleSheet);
+                out.Add(attr("href"), ResourceKind::StyleSheet);
             else if (HasWord(rel, "icon"))
-                out.Add(Attr(e, "href"), ResourceKind::Image);
+                out.Add(attr("href"), ResourceKind::Image);
         }
-        break;
-    case GUMBO_TAG_SCRIPT:
-        out.Add(Attr(e, "src"), ResourceKind::Script);
-        break;
-    case GUMBO_TAG_FRAME:
-    case GUMBO_TAG_IFRAME:
-        out.Add(Attr(e, "src"), ResourceKind::Frame);
-        break;
-    case GUMBO_TAG_STYLE:
+    }
+    else if (tag == "script")
+    {
+        out.Add(attr("src"), ResourceKind::Script);
+    }
+    else if (tag == "frame" || tag == "iframe")
+    {
+        out.Add(attr("src"), ResourceKind::Frame);
+    }
+    out.Add(attr("background"), ResourceKind::Image);
+    if (const char* style = attr("style"))
+        out.AddCss(style);
+}
+
+void VisitElement(const GumboElement& e, Collector& out)
+{
+    VisitTag(
+        gumbo_normalized_tagname(e.tag), [&](const char* name) { return Attr(e, name); }, out);
+    if (e.tag == GUMBO_TAG_STYLE)
+    {
         for (unsigned i = 0; i < e.children.length; ++i)
         {
             auto* child = static_cast<const GumboNode*>(e.children.data[i]);
             if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA)
                 out.AddCss(child->v.text.text);
         }
-        break;
-    default:
-        break;
     }
-    out.Add(Attr(e, "background"), ResourceKind::Image);
-    if (const char* style = Attr(e, "style"))
-        out.AddCss(style);
+}
+
+// The same references found by a plain pass over the tags.
+std::vector<ResourceRef> CollectByTagScan(std::string_view html, const std::string& pageUrl)
+{
+    Collector collector(pageUrl);
+    ScanHtmlStartTags(html,
+                      [&](const HtmlTag& tag)
+                      {
+                          if (tag.name == "base")
+                              collector.SetBase(tag.Attribute("href"));
+                          return tag.name != "base" || !tag.Attribute("href");
+                      });
+    ScanHtmlStartTags(html,
+                      [&](const HtmlTag& tag)
+                      {
+                          VisitTag(
+                              tag.name, [&](const char* name) { return tag.Attribute(name); },
+                              collector);
+                          if (tag.name == "style")
+                              collector.AddCss(tag.rawText);
+                          return true;
+                      });
+    return collector.Take();
 }
 
 const char* FirstBaseHref(const GumboNode* root)
@@ -200,6 +230,12 @@ std::vector<ResourceRef> CollectHtmlReferences(std::string_view html, const std:
     // Gumbo keeps a copy of the open-element stack with every parse error, so
     // a page of many unclosed tags would cost memory quadratic in their
     // number; the errors are of no use here.
+    // Building the tree costs time quadratic in the nesting depth (every tag
+    // searches the open elements); a page nested that deep is only scanned.
+    constexpr size_t kDeepestParsedNesting = 2000;
+    if (HtmlNestsDeeperThan(html, kDeepestParsedNesting))
+        return CollectByTagScan(html, pageUrl);
+
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;
     GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());

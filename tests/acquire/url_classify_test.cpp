@@ -1,3 +1,4 @@
+#include "acquire/download_worker.h"
 #include "acquire/url_classify.h"
 
 #include <gtest/gtest.h>
@@ -89,14 +90,30 @@ TEST_P(ClassifyTest, ChoosesTheDownloadKind)
 
 INSTANTIATE_TEST_SUITE_P(
     Addresses, ClassifyTest,
-    testing::Values(KindCase{"http://community.zelk.example/Expert/TopicView1.asp?id=4711",
-                             CommunityTopic},
-                    // Topics found through the search host are downloaded as topics too.
-                    KindCase{"http://search.zelk.example/Expert/topic/4/4711.xml", CommunityTopic},
-                    KindCase{"http://develop.zelk.example/article/2006/123.shtm", DevelopArticle},
-                    KindCase{"http://develop.zelk.example/article/2006/01/123.shtm", OtherPage},
-                    KindCase{"http://community.zelk.example/Expert/TopicView.asp?id=0", OtherPage},
-                    KindCase{"http://elsewhere.example/index.html", OtherPage}));
+    testing::Values(
+        KindCase{"http://community.zelk.example/Expert/TopicView1.asp?id=4711", CommunityTopic},
+        // Topics found through the search host are downloaded as topics too.
+        KindCase{"http://search.zelk.example/Expert/topic/4/4711.xml", CommunityTopic},
+        KindCase{"http://develop.zelk.example/article/2006/123.shtm", DevelopArticle},
+        KindCase{"http://develop.zelk.example/article/2006/01/123.shtm", OtherPage},
+        KindCase{"http://community.zelk.example/Expert/TopicView.asp?id=0", OtherPage},
+        KindCase{"http://elsewhere.example/index.html", OtherPage},
+        // A host that only begins with a configured one is another host.
+        KindCase{"http://community.zelk.example.other.example/Expert/"
+                 "TopicView1.asp?id=4711",
+                 OtherPage},
+        KindCase{"http://search.zelk.example.other.example/Expert/topic/4/4711.xml", OtherPage},
+        KindCase{"http://develop.zelk.example.other.example/article/2006/123.shtm", OtherPage}));
+
+TEST(AddressForFetch, EncodesWhatABrowserWould)
+{
+    EXPECT_EQ(AddressForFetch(" http://127.0.0.1:8080/a b.html\n"),
+              "http://127.0.0.1:8080/a%20b.html");
+    EXPECT_EQ(AddressForFetch("http://h/\xE4\xB8\xAD \"{x}\"?q=a b<c>&d=`{}`#top part"),
+              "http://h/%E4%B8%AD%20%22%7Bx%7D%22?q=a%20b%3Cc%3E&d=`{}`");
+    EXPECT_EQ(AddressForFetch("http://h/already%20encoded?x=%41"),
+              "http://h/already%20encoded?x=%41");
+}
 
 TEST(ClassifyHosts, HostWithPortIsPartOfThePrefix)
 {

@@ -11,6 +11,8 @@
 #include <future>
 #include <set>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -278,8 +280,37 @@ TEST_F(CompanionTest, FailedFetchesAreReportedAndStoreNothing)
     EXPECT_NE(lines[0].find("无法下载"), std::string::npos);
     EXPECT_EQ(Fields(lines[1])[0], "failed");
     EXPECT_EQ(Fields(lines[2])[0], "page");
+    // A topic's line says why, as a page's does; so does the log.
+    EXPECT_NE(lines[0].find("404"), std::string::npos) << lines[0];
+    EXPECT_NE(ReadFileBytes(scratch.File("debug.txt")).find("404"), std::string::npos);
     EXPECT_EQ(CountRows(Db(), "tCommunity"), 0);
     EXPECT_EQ(CountRows(Db(), "tTopic"), 1);
+}
+
+// An empty answer, or an image, is no page: refused with the reason, nothing stored.
+TEST_F(CompanionTest, AnswersThatAreNoPageAreRefused)
+{
+    const ProgramResult r =
+        Run({"save", service.Url("/cookie/echo"), service.Url("/static/img/a.png")});
+    EXPECT_EQ(r.exitCode, 1);
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u) << r.out;
+    EXPECT_NE(lines[0].find("empty"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("image/png"), std::string::npos) << lines[1];
+    EXPECT_EQ(CountRows(Db(), "tTopic"), 0);
+}
+
+// A tree file that cannot be written makes the item's line a failure.
+TEST_F(CompanionTest, ARoomNodeThatCannotBeWrittenIsAFailure)
+{
+    const fs::path tree = install.Root() / "Resource/RoomList/OffLine.xml";
+    const std::string before = Tree();
+    fs::permissions(tree, fs::perms::owner_read);
+    const ProgramResult r = Run({"save", service.Url("/Expert/TopicView1.asp?id=4711")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(Fields(Lines(r.out).at(0)).at(0), "failed") << r.out;
+    EXPECT_NE(r.out.find(tree.string()), std::string::npos) << r.out;
+    EXPECT_EQ(Tree(), before);
 }
 
 TEST_F(CompanionTest, ListSearchAndExtractReadTheLibrary)
@@ -342,6 +373,28 @@ TEST_F(CompanionTest, TwoCompanionsAtOnceImportOnlyTheirOwnDownloads)
         EXPECT_FALSE(entry.is_directory()) << entry.path();
 }
 
+// What processes killed mid-work left is gone after the next start; a
+// running companion's folder stays.
+TEST_F(CompanionTest, LeftoversOfEndedProcessesAreRemovedAtStart)
+{
+    const pid_t ended = fork();
+    if (ended == 0)
+        _exit(0);
+    ASSERT_GT(ended, 0);
+    waitpid(ended, nullptr, 0);
+    const fs::path temp = install.Root() / "Temp";
+    const fs::path gone = temp / ("MyZELKCmd." + std::to_string(ended));
+    const fs::path running = temp / ("MyZELKCmd." + std::to_string(getpid()));
+    const fs::path half = install.Root() / "Resource/RoomList/OffLine.xml.tmpA1b2C3";
+    fs::create_directories(gone / "inner");
+    fs::create_directories(running);
+    std::ofstream(half) << "<LQEditTree";
+    ASSERT_EQ(Run({"tree"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_FALSE(fs::exists(half));
+    EXPECT_TRUE(fs::exists(running));
+}
+
 TEST_F(CompanionTest, ClassifyAndUsageErrors)
 {
     const ProgramResult r = Run({"classify", service.Url("/Expert/topic/4/4711.xml")});
@@ -356,7 +409,12 @@ TEST_F(CompanionTest, ClassifyAndUsageErrors)
 
 TEST_F(CompanionTest, BrokenInstallationsExitWithThree)
 {
-    fs::remove(install.Root() / "Resource/RoomList/OffLine.xml");
+    const fs::path tree = install.Root() / "Resource/RoomList/OffLine.xml";
+    std::ofstream(tree, std::ios::trunc) << "<LQEditTree><Node";
+    const ProgramResult damagedTree = Run({"tree"});
+    EXPECT_EQ(damagedTree.exitCode, 3);
+    EXPECT_NE(damagedTree.err.find("damaged"), std::string::npos) << damagedTree.err;
+    fs::remove(tree);
     const ProgramResult noTree = Run({"tree"});
     EXPECT_EQ(noTree.exitCode, 3);
     EXPECT_NE(noTree.err.find("缺少文件 : "), std::string::npos);

@@ -1,5 +1,6 @@
 #include "config/app_config.h"
 
+#include "base/debug_log.h"
 #include "platform/text.h"
 #include "tests/support/scratch_dir.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -167,6 +169,30 @@ TEST_F(ConfigStoreTest, UnusableFilesLoadNothingAndLeaveTheStoreAsItWas)
     }
     CConfigStore unnamed(u"LQConfigure");
     EXPECT_EQ(unnamed.Load(), 0); // no file name set
+}
+
+TEST_F(ConfigStoreTest, ADamagedFileIsKeptAsideBeforeTheNewOneIsWritten)
+{
+    const std::string damaged = "<LQConfigure><Item Name=\"UserSign\" Value=\"x";
+    ScratchDir::Write(path, damaged);
+    SetDebugLogPathForTesting(dir.File("debug.txt").c_str());
+    CAppConfig config;
+    UseFile(config);
+    EXPECT_EQ(config.Load(), 0);
+    config.Save();
+    SetDebugLogPathForTesting(nullptr);
+    ASSERT_TRUE(config.LastSaveSucceeded());
+    EXPECT_NE(ScratchDir::Read(dir.File("debug.txt")).find("damaged"), std::string::npos);
+    size_t kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    {
+        if (entry.path().filename().string().rfind("MyZELK.cfg.damaged-", 0) != 0)
+            continue;
+        ++kept;
+        EXPECT_EQ(ScratchDir::Read(entry.path().string()), damaged);
+    }
+    EXPECT_EQ(kept, 1u);
+    EXPECT_EQ(Reload()->GetCount(), config.GetCount());
 }
 
 TEST_F(ConfigStoreTest, DeclarationOrCommentAheadOfTheRootDoesNotLoseSettings)

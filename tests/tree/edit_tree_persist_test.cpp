@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace
 {
 
@@ -144,13 +146,60 @@ TEST_F(TreePersistTest, SaveGoesToThePersistFileAndLeavesOutItemsWithoutRecords)
     EXPECT_EQ(reloaded.PersistCount, 3);
 }
 
-TEST_F(TreePersistTest, FailedSaveKeepsTheOldFile)
+TEST_F(TreePersistTest, FailedSaveKeepsTheOldFileAndSaysSo)
 {
     const std::string path = folder.File("kept.xml");
     WriteText(path, kTreeFile);
     ASSERT_TRUE(model.LoadTree(path.c_str()));
-    EXPECT_TRUE(model.SaveTree(folder.File("no-such-folder/tree.xml").c_str()));
+    EXPECT_FALSE(model.SaveTree(folder.File("no-such-folder/tree.xml").c_str()));
+    EXPECT_NE(model.LastSaveError().find("no-such-folder"), std::string::npos);
     EXPECT_EQ(ReadText(path), kTreeFile);
+}
+
+// Two processes with the tree open each add a room: neither loses the other's.
+TEST_F(TreePersistTest, EditsOfTwoModelsOfOneFileKeepEachOthersNodes)
+{
+    const std::string path = folder.File("OffLine.xml");
+    WriteText(path, kTreeFile);
+    CEditTreeModel other;
+    for (CEditTreeModel* m : {&model, &other})
+        ASSERT_TRUE(m->SetPersistFile(path.c_str()) && m->LoadTree(path.c_str()));
+
+    auto addRoom = [](CEditTreeModel& m, const std::string& text)
+    { return m.EditPersisted([&] { m.AddChild(m.GetRootItem(), text); }); };
+    ASSERT_TRUE(addRoom(model, "first"));
+    ASSERT_TRUE(addRoom(other, "second"));
+    ASSERT_TRUE(addRoom(model, "third"));
+
+    CEditTreeModel reloaded;
+    ASSERT_TRUE(reloaded.LoadTree(path.c_str()));
+    const CEditTreeItem* top = reloaded.GetRootItem();
+    std::set<std::int32_t> ids;
+    for (const char* text : {"first", "second", "third"})
+    {
+        const CEditTreeItem* room = reloaded.FindChildByText(top, text);
+        ASSERT_NE(room, nullptr) << text;
+        ids.insert(reloaded.GetNodeId(room));
+    }
+    EXPECT_EQ(ids.size(), 3u);
+}
+
+// A count that is no number, or below the IDs in the file, hands out no ID twice.
+TEST_F(TreePersistTest, ADamagedCountDoesNotReuseIds)
+{
+    for (const char* count : {"PersistCount=\"abc\"", "PersistCount=\"2\""})
+    {
+        const std::string path = folder.File("count.xml");
+        WriteText(path, std::string("<LQEditTree ") + count +
+                            "><Node ID=\"1\" Text=\"top\"><Node ID=\"3\" Text=\"a\"/>"
+                            "<Node ID=\"4\" Text=\"b\"/></Node></LQEditTree>");
+        CEditTreeModel m;
+        ASSERT_TRUE(m.SetPersistFile(path.c_str()) && m.LoadTree(path.c_str()));
+        std::set<std::int32_t> ids{1, 3, 4};
+        for (const char* text : {"c", "d", "e"})
+            EXPECT_TRUE(ids.insert(m.GetNodeId(m.AddChild(m.GetRootItem(), text))).second)
+                << count << " " << text;
+    }
 }
 
 TEST_F(TreePersistTest, ShippedTreeHasTheTwoCategoryNodes)
