@@ -61,6 +61,7 @@ namespace
 std::optional<std::string> Convert(const char* from, const char* to, std::string_view bytes)
 {
     iconv_t cd = ::iconv_open(to, from);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv's own failure value
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
     std::string out(bytes.size() * 2 + 16, '\0');
@@ -155,6 +156,7 @@ std::string LossyFromUtf8(std::string_view bytes, std::size_t* lost, std::size_t
 std::string LossyFromGbk(std::string_view bytes, std::size_t* lost)
 {
     iconv_t cd = ::iconv_open("UTF-8", "GBK");
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv's own failure value
     if (cd == reinterpret_cast<iconv_t>(-1))
     {
         *lost = bytes.size();
@@ -203,7 +205,7 @@ std::optional<std::string> ReadAsUtf8(std::string_view text)
 
 std::optional<std::string> TextInCharset(std::string_view text, MailCharset charset)
 {
-    if (const auto utf8 = ReadAsUtf8(text))
+    if (auto utf8 = ReadAsUtf8(text))
     {
         if (charset == MailCharset::Utf8)
             return utf8;

@@ -156,7 +156,7 @@ std::string MailSender::receiveResponse(const std::string& expected,
         throw MailException(ErrorMessages::instance().replyMessage(expected));
     }
     trace("[INFO]RECV(" + expected + "):" + reply + "\n");
-    const std::string code = reply.substr(0, 3);
+    std::string code = reply.substr(0, 3);
     if (code.size() == 3)
     {
         if (code == expected)

@@ -4,7 +4,7 @@
 
 namespace SMailer
 {
-TextPlainContent::TextPlainContent(std::string content, std::string charset)
+TextPlainContent::TextPlainContent(const std::string& content, std::string charset)
     : MimeContent(NormalizeLineEnds(content)), m_charset(std::move(charset)),
       m_transferEncoding("8bit")
 {

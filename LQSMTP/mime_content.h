@@ -26,7 +26,7 @@ protected:
 class TextPlainContent : public MimeContent
 {
 public:
-    TextPlainContent(std::string content, std::string charset);
+    TextPlainContent(const std::string& content, std::string charset);
 
     std::string getType() const override;
     std::string getTransferEncoding() const override;

@@ -25,7 +25,7 @@ enum class ReplyStatus
 class ReplyReader
 {
 public:
-    static constexpr std::size_t kMaxReplyBytes = 64 * 1024;
+    static constexpr std::size_t kMaxReplyBytes = std::size_t{64} * 1024;
 
     explicit ReplyReader(MUtils::Socket& socket) : m_socket(socket) {}
 

@@ -85,7 +85,10 @@ int SendOneMail(const MailArguments& args, const SessionOptions& options, char* 
     {
         // Every failure text is a fixed one of at most 31 characters.
         if (errorText != nullptr)
-            std::strcpy(errorText, e.what());
+        {
+            const char* text = e.what();
+            std::memcpy(errorText, text, std::strlen(text) + 1);
+        }
     }
     catch (...)
     {

@@ -53,7 +53,7 @@ std::string AddressForFetch(const std::string& address)
         ++begin;
     while (end > begin && blank(static_cast<unsigned char>(address[end - 1])))
         --end;
-    const std::string trimmed = address.substr(begin, end - begin);
+    std::string trimmed = address.substr(begin, end - begin);
 
     const size_t scheme = trimmed.find("://");
     const size_t pathStart =

@@ -755,6 +755,8 @@ _variant_t::_variant_t(const VARIANT& source)
     Check(VariantCopy(this, &source));
 }
 
+// The base starts empty on purpose: VariantCopy makes the deep copy.
+// NOLINTNEXTLINE(bugprone-copy-constructor-init)
 _variant_t::_variant_t(const _variant_t& source) : VARIANT()
 {
     VariantInit(this);

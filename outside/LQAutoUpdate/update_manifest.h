@@ -45,7 +45,7 @@ struct CManifestFetchLimits
 {
     long connectTimeoutMs = 3000;
     long totalTimeoutMs = 5000; // name look-up, connection and transfer together
-    std::size_t maxBytes = 16 * 1024;
+    std::size_t maxBytes = std::size_t{16} * 1024;
 };
 
 // GETs the manifest. Nullopt, with a reason in `error`, for any failure:

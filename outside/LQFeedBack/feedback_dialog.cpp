@@ -45,6 +45,8 @@ CFeedbackDialog::CFeedbackDialog(CFeedbackMail mail, QWidget* parent)
     layout->addWidget(buttons);
     connect(m_send, &QPushButton::clicked, this, &CFeedbackDialog::Send);
     connect(m_close, &QPushButton::clicked, this, &CFeedbackDialog::reject);
+    connect(this, &CFeedbackDialog::workerDone, this, &CFeedbackDialog::Finish,
+            Qt::QueuedConnection);
     resize(440, 320);
 }
 
@@ -101,9 +103,7 @@ void CFeedbackDialog::Send()
                 m_mail.fromAddress.c_str(), m_mail.displayName.c_str(),
                 m_mail.recipientAddress.c_str(), "", m_mail.subject.c_str(), body.c_str(), error);
             error[sizeof error - 1] = '\0';
-            const QString text = QString::fromUtf8(error);
-            QMetaObject::invokeMethod(
-                this, [this, sent, text] { Finish(sent == 1, text); }, Qt::QueuedConnection);
+            emit workerDone(sent == 1, QString::fromUtf8(error));
         });
 }
 

@@ -37,6 +37,8 @@ public:
 signals:
     // After each attempt; `message` is what the dialog shows.
     void sendFinished(bool sent, const QString& message);
+    // From the sending thread; delivered on the dialog's thread.
+    void workerDone(bool sent, const QString& error);
 
 public slots:
     void reject() override;
