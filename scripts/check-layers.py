@@ -26,7 +26,7 @@ ALLOWED = {
     "acquire": ["store", "tree", "config", "LQADO", "base", "platform"],
     "reply": ["config", "base", "platform"],
     "outside": ["LQSMTP", "base", "platform"],
-    "widgets": ["base", "platform"],
+    "widgets": ["tree", "base", "platform"],
     "views": ["widgets", "outside", "acquire", "reply", "store", "tree", "config", "LQADO",
               "base", "platform"],
     "app": ["views", "widgets", "outside", "acquire", "reply", "store", "tree", "config",

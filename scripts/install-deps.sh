@@ -14,6 +14,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # user interface
   qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool imagemagick
+  # the free icon theme the bitmap strips are composed from at build time
+  tango-icon-theme
   # help file compiler and reader
   fp-utils libchm-dev libchm-bin
   # static checks

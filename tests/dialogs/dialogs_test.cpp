@@ -1,0 +1,248 @@
+#include "app/dialogs/input_dlg.h"
+#include "app/dialogs/program_file_dialog.h"
+#include "app/dialogs/search_dlg.h"
+#include "app/dialogs/settings_dlg.h"
+#include "app/dialogs/sign_dlg.h"
+#include "app/dialogs/sign_text.h"
+#include "config/app_config.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <iterator>
+#include <utility>
+
+namespace
+{
+// The control of `dialog` with control id `id`; fails the test when missing.
+template <class T> T* Control(QWidget& dialog, int id)
+{
+    auto* control = dialog.findChild<T*>(QString::number(id));
+    if (!control)
+        qFatal("control %d missing in dialog %s", id, qPrintable(dialog.objectName()));
+    return control;
+}
+
+void Click(QWidget& dialog, int id)
+{
+    Control<QPushButton>(dialog, id)->click();
+}
+
+QString Stored(const CAppConfig& config, const char16_t* key)
+{
+    std::u16string value;
+    if (!config.GetValue(key, value))
+        return QStringLiteral("<absent>");
+    return QString::fromStdU16String(value);
+}
+
+struct SettingsCase
+{
+    const char* name;
+    const char* mode;  // LinkOpenMode in the store
+    const char* path;  // LinkOpenCustomPath in the store
+    int shown;         // radio checked on opening
+    int choose;        // radio the user checks, 0 for none
+    const char* typed; // typed into 1006, or picked with "..." when `browse`
+    bool browse;
+    int button; // 1 OK, 2 Cancel
+    const char* modeOut;
+    const char* pathOut;
+};
+
+const SettingsCase kSettingsCases[] = {
+    {"mode 7 shows default, OK stores 0", "7", "/bin/a", 1003, 0, "", false, 1, "0", "/bin/a"},
+    {"custom with emptied path stores 2, empty", "1", "/bin/a", 1004, 1005, "", false, 1, "2", ""},
+    {"path typed under another mode is dropped", "2", "/bin/a", 1005, 1004, "/bin/b", false, 1, "1",
+     "/bin/a"},
+    {"picked program stored with custom", "0", "", 1003, 1005, "/opt/x y/run", true, 1, "2",
+     "/opt/x y/run"},
+    {"cancelled pick keeps the path", "2", "/bin/a", 1005, 0, "", true, 1, "2", "/bin/a"},
+    {"Cancel stores nothing", "1", "/bin/a", 1004, 1005, "/bin/b", false, 2, "1", "/bin/a"},
+};
+} // namespace
+
+class DialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settings_data();
+    void settings();
+    void programChooser_listsProgramsAndReturnsFullPath();
+    void signText_breaksBecomeCrLf();
+    void signDialog_keepsTypedLinesAsCrLf();
+    void searchDialog_searchesTwiceAndStaysOpen();
+    void inputDialog_keepsTextAsTyped();
+};
+
+void DialogsTest::settings_data()
+{
+    QTest::addColumn<int>("row");
+    for (int row = 0; row < int(std::size(kSettingsCases)); ++row)
+        QTest::newRow(kSettingsCases[row].name) << row;
+}
+
+void DialogsTest::settings()
+{
+    QFETCH(int, row);
+    const SettingsCase& c = kSettingsCases[row];
+    const QString path = QString::fromUtf8(c.path);
+
+    CAppConfig config;
+    config.SetValue(u"LinkOpenMode", QString::fromUtf8(c.mode).toStdU16String());
+    if (!path.isEmpty())
+        config.SetLinkOpenCustomPath(c.path);
+
+    CSettingsDlg dialog(config);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("系统设置对话框"));
+    for (int id : {1003, 1004, 1005})
+        QCOMPARE(Control<QRadioButton>(dialog, id)->isChecked(), id == c.shown);
+    auto* edit = Control<QLineEdit>(dialog, 1006);
+    QCOMPARE(edit->text(), path);
+
+    if (c.choose)
+        Control<QRadioButton>(dialog, c.choose)->click();
+    if (c.browse)
+    {
+        CProgramFileDialog::SetNextFileName(QString::fromUtf8(c.typed));
+        Click(dialog, 1007);
+    }
+    else if (c.choose)
+    {
+        edit->setText(QString::fromUtf8(c.typed));
+    }
+    Click(dialog, c.button);
+
+    QCOMPARE(Stored(config, u"LinkOpenMode"), QString::fromUtf8(c.modeOut));
+    QCOMPARE(Stored(config, u"LinkOpenCustomPath"), QString::fromUtf8(c.pathOut));
+}
+
+// The real dialog, driven from inside its modal loop.
+void DialogsTest::programChooser_listsProgramsAndReturnsFullPath()
+{
+    QTemporaryDir dir;
+    QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly);
+    QFile program(dir.filePath("run"));
+    QVERIFY(program.open(QIODevice::WriteOnly));
+    program.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+    bool passed = false;
+    const auto choose = [&passed](QFileDialog* dialog)
+    {
+        auto* view = dialog->findChild<QListView*>("listView");
+        const auto listed = [view]
+        {
+            QStringList names;
+            for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+                names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            return names;
+        };
+        QTRY_COMPARE(listed(), QStringList{"run"});
+        QTest::keyClick(dialog->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down); // All Files
+        QTRY_COMPARE(listed().size(), 2);
+        // Opens on the current choice; the user types another name.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        QCOMPARE(name->text(), QStringLiteral("notes.txt"));
+        name->setText(QStringLiteral("run"));
+        passed = true;
+    };
+    QTimer::singleShot(
+        0, this,
+        [&choose, &passed]
+        {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            choose(dialog);
+            // Queued, so the dialog's own loop takes the answer.
+            QMetaObject::invokeMethod(dialog, passed ? "accept" : "reject", Qt::QueuedConnection);
+        });
+
+    const QString chosen = CProgramFileDialog::GetProgramFile(nullptr, dir.filePath("notes.txt"));
+    QVERIFY(passed);
+    QCOMPARE(chosen, dir.filePath("run"));
+}
+
+void DialogsTest::signText_breaksBecomeCrLf()
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"a\nb\n\nc", "a\r\nb\r\n\r\nc"}, // the edit reports each break as LF
+        {"a\r\nb", "a\r\nb"},
+        {"a\rb\r", "ab"}, // stray CRs are no breaks
+        {"a\r\r\nb", "a\r\nb"},
+    };
+    for (const auto& [edited, stored] : cases)
+    {
+        QCOMPARE(SignFromEditText(QString::fromUtf8(edited)), QString::fromUtf8(stored));
+        // What was stored comes back into the edit with one LF per line.
+        QCOMPARE(SignFromEditText(SignToEditText(QString::fromUtf8(stored))),
+                 QString::fromUtf8(stored));
+    }
+}
+
+void DialogsTest::signDialog_keepsTypedLinesAsCrLf()
+{
+    CAppConfig config;
+    config.SetUserSign("line 1\r\nline 2");
+    CSignDlg dialog(config);
+    auto* edit = Control<QPlainTextEdit>(dialog, 1014);
+    QCOMPARE(edit->blockCount(), 2);
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClick(edit, Qt::Key_Return); // a new line, not OK
+    QCOMPARE(dialog.result(), 0);
+    QTest::keyClicks(edit, QStringLiteral("line 3"));
+    edit->insertPlainText(QStringLiteral("\npasted"));
+    Click(dialog, 1);
+
+    QCOMPARE(QString::fromStdString(config.GetUserSign()),
+             QStringLiteral("line 1\r\nline 2\r\nline 3\r\npasted"));
+}
+
+void DialogsTest::searchDialog_searchesTwiceAndStaysOpen()
+{
+    QCOMPARE(CDevelopSearchDlg().windowTitle(), QStringLiteral("离线文档数据搜索对话框"));
+    CCommunitySearchDlg dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("离线社区数据搜索对话框"));
+    QSignalSpy spy(&dialog, &CSearchDlg::searchRequested);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    auto* edit = Control<QLineEdit>(dialog, 1009);
+    edit->setText(QStringLiteral("线程"));
+    Click(dialog, 1);
+    edit->setText(QStringLiteral("socket"));
+    QTest::keyClick(edit, Qt::Key_Return); // the default button is OK
+    QVERIFY(dialog.isVisible());
+    Click(dialog, 2);
+
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("线程"));
+    QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("socket"));
+}
+
+void DialogsTest::inputDialog_keepsTextAsTyped()
+{
+    const QString typed = QStringLiteral("  community.example/topic?id=1 ");
+    for (const int button : {1, 2})
+    {
+        CInputDlg dialog;
+        Control<QLineEdit>(dialog, 23002)->setText(typed);
+        Click(dialog, button);
+        QCOMPARE(dialog.m_strInput, button == 1 ? typed : QString());
+    }
+}
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
