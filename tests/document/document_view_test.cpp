@@ -20,8 +20,10 @@
 #include <QItemSelectionModel>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -40,6 +42,33 @@ std::string Stored(const std::string& file)
 {
     return file + std::string(1, '\0');
 }
+
+std::vector<std::string> FirstColumn(const CReportListCtrl& list)
+{
+    std::vector<std::string> texts;
+    for (int row = 0; row < list.GetItemCount(); ++row)
+        texts.push_back(list.GetItemText(row, 0));
+    return texts;
+}
+
+// Answers Yes to every question, after doing `meanwhile` while it is asked.
+class YesAfter : public IMessageBoxHost
+{
+public:
+    explicit YesAfter(std::function<void()> meanwhile) : m_meanwhile(std::move(meanwhile))
+    {
+        SetMessageBoxHost(this);
+    }
+    ~YesAfter() override { SetMessageBoxHost(nullptr); }
+    int Show(const std::string&, const std::string&, unsigned) override
+    {
+        m_meanwhile();
+        return IDYES;
+    }
+
+private:
+    std::function<void()> m_meanwhile;
+};
 
 void SelectRows(CReportListCtrl* list, std::initializer_list<int> rows)
 {
@@ -64,13 +93,17 @@ private Q_SLOTS:
     void openingRecreatesAMissingDisplayCopy();
     void openingAGoneRecordTellsTheUser();
     void deletingSelectedRowsDeletesTheirRecords();
+    void deletingTakesTheRecordsSelectedWhenAsked();
     void secondSearchReplacesAnUnfinishedFirst();
+    void sortingWhileFillingSortsTheLaterRowsToo();
     void fiveThousandRowsFillInBatches();
 
 private:
     void InsertTopic(long id, long room, const std::string& title, const std::string& file = "x");
     void InsertArticle(long id, long room, const std::string& title);
     long InsertPage(const std::string& title, const std::string& file);
+    // Topics "abc 1" ... in room 1, more than three batches of them.
+    void InsertManyAbcTopics(const std::string& moreSql = "");
     void WaitForRows();
 
     std::unique_ptr<TempDir> m_folder;
@@ -305,17 +338,53 @@ void DocumentViewTest::deletingSelectedRowsDeletesTheirRecords()
     QCOMPARE(m_view->TopicList()->GetItemCount(), 1);
 }
 
-void DocumentViewTest::secondSearchReplacesAnUnfinishedFirst()
+void DocumentViewTest::InsertManyAbcTopics(const std::string& moreSql)
 {
     const std::size_t many = 3 * CListFiller::kBatchRows + 7;
     std::string sql = "BEGIN;";
     for (std::size_t i = 1; i <= many; ++i)
         sql += "INSERT INTO tCommunity (fID, fTitle, fRoomID) VALUES (" + std::to_string(i) +
                ", 'abc " + std::to_string(i) + "', 1);";
-    sql += "INSERT INTO tCommunity (fID, fTitle, fRoomID) VALUES (90000, 'xyz', 1);COMMIT;";
+    sql += moreSql + "COMMIT;";
     m_store->CloseDatabase();
     RunOnDatabaseFile(m_store->DatabaseFile(), sql);
     QCOMPARE(m_store->OpenDatabase(), 1);
+}
+
+void DocumentViewTest::deletingTakesTheRecordsSelectedWhenAsked()
+{
+    for (long id = 1; id <= 3; ++id)
+        InsertTopic(id, 12, "t" + std::to_string(id));
+    ShowRoomRecords(*m_view, "room", std::string("ZELK社区"), 12);
+    WaitForRows();
+    SelectRows(m_view->CommunityList(), {0});
+    // The room is listed again while the question is on screen, as when the
+    // room tree re-selects its node after another process saved the tree.
+    YesAfter relist([&] { ShowRoomRecords(*m_view, "room", std::string("ZELK社区"), 12); });
+    m_view->OnDeleteRecords();
+    WaitForRows();
+    CCommunityTable row;
+    QCOMPARE(m_store->GetRecordById(1, row), -5L);
+    QCOMPARE(FirstColumn(*m_view->CommunityList()), (std::vector<std::string>{"2", "3"}));
+}
+
+void DocumentViewTest::sortingWhileFillingSortsTheLaterRowsToo()
+{
+    InsertManyAbcTopics();
+    QVERIFY(SearchCommunity(*m_view, "abc"));
+    QVERIFY(m_view->IsFilling());
+    m_view->CommunityList()->SortColumn(1, false);
+    WaitForRows();
+    std::vector<std::string> titles;
+    for (int row = 0; row < m_view->CommunityList()->GetItemCount(); ++row)
+        titles.push_back(m_view->CommunityList()->GetItemText(row, 1));
+    QCOMPARE(titles.size(), 3 * CListFiller::kBatchRows + 7);
+    QVERIFY(std::is_sorted(titles.begin(), titles.end(), std::greater<>()));
+}
+
+void DocumentViewTest::secondSearchReplacesAnUnfinishedFirst()
+{
+    InsertManyAbcTopics("INSERT INTO tCommunity (fID, fTitle, fRoomID) VALUES (90000, 'xyz', 1);");
 
     QVERIFY(SearchCommunity(*m_view, "abc"));
     QVERIFY(m_view->IsFilling());

@@ -7,6 +7,13 @@ CListFiller::CListFiller(CReportListCtrl* list, QObject* parent) : QObject(paren
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &CListFiller::AddBatch);
+    if (list)
+        connect(list, &CReportListCtrl::columnSorted, this,
+                [this]
+                {
+                    if (IsPending())
+                        m_keepSorted = true;
+                });
 }
 
 void CListFiller::Append(std::vector<std::string> row)
@@ -20,6 +27,12 @@ void CListFiller::Cancel()
 {
     m_pending.clear();
     m_timer.stop();
+    m_keepSorted = false;
+}
+
+void CListFiller::DropPending(const std::function<bool(const std::vector<std::string>&)>& match)
+{
+    std::erase_if(m_pending, match);
 }
 
 void CListFiller::AddBatch()
@@ -33,9 +46,16 @@ void CListFiller::AddBatch()
         m_pending.pop_front();
     }
     if (m_list)
+    {
         m_list->AddRows(batch);
+        if (m_keepSorted)
+            m_list->SortColumn(m_list->GetSortColumn(), m_list->IsSortAscending());
+    }
     if (!m_pending.empty())
         m_timer.start();
     else
+    {
+        m_keepSorted = false;
         Q_EMIT filled();
+    }
 }

@@ -1,5 +1,6 @@
 // Adds rows to a report list in batches on the event loop, so that a list of
-// thousands of rows fills without holding the window.
+// thousands of rows fills without holding the window. A sort of the list
+// while rows are still to come takes in the rows that follow.
 #pragma once
 
 #include <QObject>
@@ -7,6 +8,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,8 @@ public:
     void Append(std::vector<std::string> row);
     // Drops the rows not added yet (the list is about to be emptied).
     void Cancel();
+    // Drops the rows not added yet that match.
+    void DropPending(const std::function<bool(const std::vector<std::string>&)>& match);
     bool IsPending() const { return !m_pending.empty(); }
 
 Q_SIGNALS:
@@ -37,4 +41,7 @@ private:
     QPointer<CReportListCtrl> m_list;
     std::deque<std::vector<std::string>> m_pending;
     QTimer m_timer;
+    // The list was sorted while rows were still to come: later batches are
+    // sorted in too, so the rows stay in the order the header shows.
+    bool m_keepSorted = false;
 };

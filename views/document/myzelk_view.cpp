@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <set>
+
 namespace
 {
 constexpr const char* kCaption = "MyZELK";
@@ -323,15 +325,18 @@ void CMyZELKView::moveEvent(QMoveEvent* event)
 void CMyZELKView::OnDeleteRecords()
 {
     CReportListCtrl* list = nullptr;
+    CListFiller* filler = nullptr;
     OfflineTable table = OfflineTable::Community;
     if (IsCommunityListVisible())
     {
         list = m_communityList;
+        filler = m_communityFiller.get();
         table = OfflineTable::Community;
     }
     else if (IsDevelopListVisible())
     {
         list = m_developList;
+        filler = m_developFiller.get();
         table = OfflineTable::Develop;
     }
     else
@@ -340,22 +345,29 @@ void CMyZELKView::OnDeleteRecords()
     std::vector<int> rows;
     if (!list->GetSelectedRows(rows))
         return;
+    // The numbers are taken before asking: the list can be refilled while
+    // the question is on screen, and what goes is what the user selected.
+    std::set<long> ids;
+    for (int row : rows)
+        ids.insert(AtoiText(list->GetItemText(row, 0)));
     if (PlatformMessageBox(kDeleteQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
 
     // Records first; a row stays when its record could not be deleted, so
     // the list never claims a deletion that did not happen.
-    std::vector<int> deleted;
-    for (int row : rows)
-    {
-        const long id = AtoiText(list->GetItemText(row, 0));
+    std::set<long> deleted;
+    for (long id : ids)
         if (m_store && m_store->DeleteRecordById(table, id))
-            deleted.push_back(row);
-    }
-    for (auto it = deleted.rbegin(); it != deleted.rend(); ++it)
-        list->DeleteRow(*it);
-    if (deleted.size() < rows.size())
-        PlatformMessageBox("有 " + std::to_string(rows.size() - deleted.size()) +
+            deleted.insert(id);
+    const auto isDeleted = [&deleted](const std::string& number)
+    { return deleted.count(AtoiText(number)) != 0; };
+    for (int row = list->GetItemCount() - 1; row >= 0; --row)
+        if (isDeleted(list->GetItemText(row, 0)))
+            list->DeleteRow(row);
+    filler->DropPending([&isDeleted](const std::vector<std::string>& cells)
+                        { return !cells.empty() && isDeleted(cells[0]); });
+    if (deleted.size() < ids.size())
+        PlatformMessageBox("有 " + std::to_string(ids.size() - deleted.size()) +
                                " 条记录未能删除（详见 debug.txt）。",
                            kCaption, MB_OK | MB_ICONWARNING);
 }

@@ -2,6 +2,25 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
+namespace
+{
+// The part of a cell text that can show in a cell of that width: no visible
+// character is narrower than half a pixel. Laying out a whole 100 KB title
+// on every repaint would hold the window.
+QString ShownPart(const QString& text, int width)
+{
+    const qsizetype most = 2 * static_cast<qsizetype>(std::max(width, 0)) + 16;
+    if (text.size() <= most)
+        return text;
+    qsizetype cut = most;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut);
+}
+} // namespace
+
 CReportCellDelegate::CReportCellDelegate(const Colors& colors, QObject* parent)
     : QStyledItemDelegate(parent), m_colors(colors)
 {
@@ -32,7 +51,7 @@ void CReportCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     rect.setLeft(rect.left() + 2);
     painter->save();
     painter->fillRect(rect, back);
-    const QString shown = index.data(Qt::DisplayRole).toString();
+    const QString shown = ShownPart(index.data(Qt::DisplayRole).toString(), rect.width());
     if (!shown.isEmpty())
     {
         const auto alignment = static_cast<Qt::Alignment>(

@@ -161,6 +161,7 @@ void CReportListCtrl::SortColumn(int column, bool ascending)
                                { return ascending ? CompareCells(a, b) : CompareCells(b, a); });
     }
     viewport()->update();
+    emit columnSorted(column, ascending);
 }
 
 int CReportListCtrl::CompareCells(const std::string& a, const std::string& b) const

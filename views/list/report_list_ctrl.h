@@ -97,6 +97,8 @@ signals:
     // A context menu request anywhere in the list; the receiver decides by
     // the selection whether to show a menu.
     void contextMenuRequested(const QPoint& globalPos);
+    // SortColumn ran (by a header click or a call).
+    void columnSorted(int column, bool ascending);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
