@@ -181,14 +181,16 @@ bool CEditTreeModel::EditPersisted(const std::function<void()>& change)
         return true;
     }
     const CTreeFileLock lock(m_persistFile);
-    const CFileIdentity current = IdentityOfFile(m_persistFile);
-    // Another process wrote the file: its nodes are the starting point.
-    if (current.size >= 0 && !(current == m_knownFile))
-        ReloadFromPersistFile();
+    // Counted from here on: a save asked for by a listener during the reload
+    // must wait for the end of the edit, not for the lock this process holds.
     ++m_editDepth;
     m_savePending = false;
     try
     {
+        const CFileIdentity current = IdentityOfFile(m_persistFile);
+        // Another process wrote the file: its nodes are the starting point.
+        if (current.size >= 0 && !(current == m_knownFile))
+            ReloadFromPersistFile();
         change();
     }
     catch (...)

@@ -14,8 +14,8 @@ std::optional<QString>& NextFileName()
     return next;
 }
 
-const QString kProgramsFilter = QStringLiteral("Execute Files (*)");
-const QString kAllFilesFilter = QStringLiteral("All Files (*)");
+constexpr const char* kProgramsFilter = "Execute Files (*)";
+constexpr const char* kAllFilesFilter = "All Files (*)";
 
 // Programs here carry no extension, so "Execute Files" lists what may be run
 // (the executable bit) instead of a name pattern; folders stay to browse.
@@ -68,10 +68,11 @@ QString CProgramFileDialog::GetProgramFile(QWidget* parent, const QString& curre
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     auto* proxy = new CProgramsOnlyProxy(&dialog);
     dialog.setProxyModel(proxy);
-    dialog.setNameFilters({kProgramsFilter, kAllFilesFilter});
+    dialog.setNameFilters(
+        {QString::fromLatin1(kProgramsFilter), QString::fromLatin1(kAllFilesFilter)});
     QObject::connect(&dialog, &QFileDialog::filterSelected, proxy,
                      [proxy](const QString& filter)
-                     { proxy->SetProgramsOnly(filter == kProgramsFilter); });
+                     { proxy->SetProgramsOnly(filter == QLatin1String(kProgramsFilter)); });
     const QFileInfo current(currentPath);
     if (current.isAbsolute() && current.absoluteDir().exists())
     {

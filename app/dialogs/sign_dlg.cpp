@@ -7,6 +7,7 @@
 #include "config/app_config.h"
 
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 CSignDlg::CSignDlg(CAppConfig& config, QWidget* parent) : QDialog(parent), m_config(config)
@@ -31,6 +32,12 @@ CSignDlg::CSignDlg(CAppConfig& config, QWidget* parent) : QDialog(parent), m_con
 
 void CSignDlg::accept()
 {
-    m_config.SetUserSign(SignFromEditText(m_edit->toPlainText()).toStdString());
+    // The raw text, as toPlainText() would turn no-break spaces into spaces;
+    // its line breaks (Return, Shift+Return) become LF as there.
+    QString text = m_edit->document()->toRawText();
+    for (QChar& ch : text)
+        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
+            ch = u'\n';
+    m_config.SetUserSign(SignFromEditText(text).toStdString());
     QDialog::accept();
 }

@@ -83,6 +83,7 @@ private slots:
     void programChooser_listsProgramsAndReturnsFullPath();
     void signText_breaksBecomeCrLf();
     void signDialog_keepsTypedLinesAsCrLf();
+    void signDialog_okKeepsNoBreakSpaces();
     void searchDialog_searchesTwiceAndStaysOpen();
     void inputDialog_keepsTextAsTyped();
 };
@@ -207,6 +208,20 @@ void DialogsTest::signDialog_keepsTypedLinesAsCrLf()
 
     QCOMPARE(QString::fromStdString(config.GetUserSign()),
              QStringLiteral("line 1\r\nline 2\r\nline 3\r\npasted"));
+}
+
+void DialogsTest::signDialog_okKeepsNoBreakSpaces()
+{
+    CAppConfig config;
+    config.SetUserSign("--\u00A0\u00A0me\r\nline 2");
+    CSignDlg dialog(config);
+    auto* edit = Control<QPlainTextEdit>(dialog, 1014);
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier); // also a line break
+    QTest::keyClicks(edit, QStringLiteral("3"));
+    Click(dialog, 1);
+    QCOMPARE(QString::fromStdString(config.GetUserSign()),
+             QStringLiteral("--\u00A0\u00A0me\r\nline 2\r\n3"));
 }
 
 void DialogsTest::searchDialog_searchesTwiceAndStaysOpen()

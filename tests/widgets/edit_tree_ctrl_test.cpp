@@ -71,6 +71,14 @@ void TreeCtrlTest::Release(QPoint pos)
     SendMouse(Viewport(), QEvent::MouseButtonRelease, pos, Qt::NoButton);
 }
 
+void TreeCtrlTest::ReloadThroughOwnAdd()
+{
+    CEditTreeModel other;
+    QVERIFY(other.SetPersistFile(m_file.c_str()) && other.LoadTree(m_file.c_str()));
+    QVERIFY(other.EditPersisted([&] { other.AddChild(other.GetRootItem(), "theirs"); }));
+    QVERIFY(Model().EditPersisted([this] { Model().AddChild(Model().GetRootItem(), "mine"); }));
+}
+
 void TreeCtrlTest::init()
 {
     m_tree = std::make_unique<MenuAnsweringTree>();
@@ -285,6 +293,32 @@ void TreeCtrlTest::missingResourceModuleMeansNoMenuAndNoImages()
     m_tree->SetResourceFolder(MYZELK_BIN_DIR "/");
     QVERIFY(m_tree->CreateImageList(images));
     QVERIFY(!b.data(Qt::DecorationRole).isNull());
+}
+
+void TreeCtrlTest::reloadDuringALabelEditDropsTheEdit()
+{
+    m_tree->EnableRename(true);
+    QSignalSpy renamed(m_tree.get(), &CEditTreeCtrl::ItemRenamed);
+    m_tree->setCurrentIndex(m_tree->IndexFromItem(Find(2)));
+    QTest::keyClick(m_tree.get(), Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(m_tree->indexWidget(m_tree->currentIndex()));
+    QVERIFY(editor);
+    editor->setText("typed");
+
+    ReloadThroughOwnAdd(); // a rename committed meanwhile would wait for the file's lock
+    QCOMPARE(renamed.count(), 0);
+    QCOMPARE(Q(Describe(Model())),
+             QString("1:Top:0(2:A:0(3:A1:0(4:A11:10)) 5:B:10 6:theirs:0 7:mine:10)"));
+    QVERIFY(!m_tree->indexWidget(m_tree->IndexFromItem(Find(2))));
+}
+
+void TreeCtrlTest::reloadKeepsOpenItemsOpen()
+{
+    m_tree->collapse(m_tree->IndexFromItem(Find(3)));
+    ReloadThroughOwnAdd();
+    QVERIFY(m_tree->isExpanded(m_tree->IndexFromItem(Find(1))));
+    QVERIFY(m_tree->isExpanded(m_tree->IndexFromItem(Find(2))));
+    QVERIFY(!m_tree->isExpanded(m_tree->IndexFromItem(Find(3))));
 }
 
 QTEST_MAIN(TreeCtrlTest)

@@ -38,6 +38,9 @@ class TreeCtrlTest : public QObject
     void PressAndPull(std::int32_t id, int holdMs);
     void DragTo(QPoint pos);
     void Release(QPoint pos);
+    // Another process adds a room, then this tree adds one: the tree is
+    // rebuilt from the file before its own room goes in.
+    void ReloadThroughOwnAdd();
 
 private slots:
     // The editable tree, loaded afresh for each case.
@@ -50,6 +53,8 @@ private slots:
     void scrollingSpeedsUpFurtherFromTheEdge();
     void contextMenuComesFromTheResourceModule();
     void missingResourceModuleMeansNoMenuAndNoImages();
+    void reloadDuringALabelEditDropsTheEdit();
+    void reloadKeepsOpenItemsOpen();
 
     // The category list.
     void categoriesComeFromItemElementsAtAnyDepth();

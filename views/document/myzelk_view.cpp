@@ -149,8 +149,10 @@ bool CMyZELKView::HasChildren() const
 
 void CMyZELKView::ShowOnly(QWidget* shown)
 {
+    // Callers check HasChildren() first.
     for (CReportListCtrl* list : {m_communityList, m_developList, m_topicList})
-        list->setVisible(list == shown);
+        if (list != nullptr)
+            list->setVisible(list == shown);
     m_browserShown = shown == nullptr;
     m_browser->Show(m_browserShown ? 1 : 0);
 }

@@ -1,9 +1,19 @@
 #include "widgets/tree/category_tree_ctrl.h"
 
+#include <cstdint>
+
 namespace
 {
 
 constexpr int kEntryRole = Qt::UserRole;
+
+// The selected image is the one after the entry's own; an index at the top
+// of the range (a damaged file) has none after it.
+QIcon EntryIcon(const CTreeImageList& images, const CategoryItem& entry)
+{
+    const int selected = entry.ImageIndex < INT32_MAX ? entry.ImageIndex + 1 : -1;
+    return images.Icon(entry.ImageIndex, selected);
+}
 
 } // namespace
 
@@ -53,7 +63,7 @@ void CCategoryTreeCtrl::AddItems(QTreeWidgetItem* parent, const CategoryList& en
         item->setText(0, QString::fromStdString(entry->Name));
         item->setData(0, kEntryRole, QVariant::fromValue(static_cast<void*>(entry.get())));
         if (!m_images.IsEmpty())
-            item->setIcon(0, m_images.Icon(entry->ImageIndex, entry->ImageIndex + 1));
+            item->setIcon(0, EntryIcon(m_images, *entry));
         AddItems(item, entry->Children);
     }
 }
@@ -61,7 +71,7 @@ void CCategoryTreeCtrl::AddItems(QTreeWidgetItem* parent, const CategoryList& en
 void CCategoryTreeCtrl::UpdateIcons(QTreeWidgetItem* item)
 {
     if (const CategoryItem* entry = GetItemEntry(item))
-        item->setIcon(0, m_images.Icon(entry->ImageIndex, entry->ImageIndex + 1));
+        item->setIcon(0, EntryIcon(m_images, *entry));
     for (int i = 0; i < item->childCount(); ++i)
         UpdateIcons(item->child(i));
 }

@@ -178,9 +178,58 @@ void CEditTreeCtrl::ShowTreeSelection(const QModelIndex& current)
     }
     else
     {
+        // The selected item is going away (or the owner cleared the
+        // selection): its open label editor closes without renaming. A rename
+        // committed here would save in the middle of the model's reload.
+        if (QWidget* editor = indexWidget(currentIndex()))
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
         selectionModel()->clear();
     }
     m_showingTreeSelection = false;
+}
+
+std::string CEditTreeCtrl::NodeKey(const QModelIndex& index) const
+{
+    std::string key;
+    for (const CEditTreeItem* item = ItemFromIndex(index); item; item = item->GetParent())
+    {
+        const EditTreeNode* node = item->GetNode();
+        key.insert(0, std::to_string(node ? node->ID : -1) + ':' +
+                          (node ? node->Text : item->GetText()) + '\n');
+    }
+    return key;
+}
+
+void CEditTreeCtrl::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    for (int row = start; row <= end; ++row)
+    {
+        const QModelIndex index = model()->index(row, 0, parent);
+        if (isExpanded(index))
+            m_openBeforeRemoval.insert(NodeKey(index));
+    }
+    if (!m_openBeforeRemoval.empty() && !m_forgetOpenScheduled)
+    {
+        m_forgetOpenScheduled = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this]
+            {
+                m_openBeforeRemoval.clear();
+                m_forgetOpenScheduled = false;
+            },
+            Qt::QueuedConnection);
+    }
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void CEditTreeCtrl::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    QTreeView::rowsInserted(parent, start, end);
+    // A parent gets its node record before its children are inserted.
+    if (parent.isValid() && !m_openBeforeRemoval.empty() && !isExpanded(parent) &&
+        m_openBeforeRemoval.count(NodeKey(parent)))
+        expand(parent);
 }
 
 void CEditTreeCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 class QLabel;
@@ -92,6 +93,8 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:
     void OnEditTreeDeleting(CEditTreeItem* item) override;
@@ -101,6 +104,9 @@ private:
     void OnEditTreeSelChanged(const EditTreeNode& node) override;
 
     void ShowTreeSelection(const QModelIndex& current);
+    // Names an item by the IDs and texts from the top down, so the same node
+    // is known again after the model rebuilt its items.
+    std::string NodeKey(const QModelIndex& index) const;
 
     // Drag and drop (edit_tree_drag.cpp).
     void BeginDrag(const QModelIndex& index, const QPoint& startPos);
@@ -122,6 +128,10 @@ private:
     bool m_ownMenuEnabled = true;
     std::string m_resourceFolder;
     bool m_showingTreeSelection = false;
+    // Items that were open when removed; reopened when rebuilt in the same
+    // turn of the event loop (the model reloads the file another process wrote).
+    std::set<std::string> m_openBeforeRemoval;
+    bool m_forgetOpenScheduled = false;
 
     ITreeClock* m_clock = nullptr;
     std::unique_ptr<ITreeTimer> m_hoverTimer;
