@@ -110,6 +110,8 @@ void CMainFrame::CreateMenu()
             continue;
         }
         QMenu* into = entry.level == 2 ? sub : top;
+        if (!into)
+            continue; // an item before any menu holds it
         if (!entry.text)
             into->addSeparator();
         else if (entry.level == 1 && entry.command == 0)

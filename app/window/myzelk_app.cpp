@@ -10,13 +10,16 @@
 #include <QPointer>
 #include <QSettings>
 
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <vector>
 
 namespace
 {
 
 std::mutex g_hookLock;
-std::deque<int> g_nextAnswers;
+std::vector<int> g_nextAnswers; // few answers: a vector's front erase is cheap enough
 std::vector<std::string> g_answeredTexts;
 
 bool TakeHookedAnswer(const std::string& text, int* answer)
@@ -25,9 +28,21 @@ bool TakeHookedAnswer(const std::string& text, int* answer)
     if (g_nextAnswers.empty())
         return false;
     *answer = g_nextAnswers.front();
-    g_nextAnswers.pop_front();
+    g_nextAnswers.erase(g_nextAnswers.begin());
     g_answeredTexts.push_back(text);
     return true;
+}
+
+// MYZELK_BOX_TRANSCRIPT names a file that receives the text of every box
+// shown, one line each, so a test driving the program from outside can read
+// what it was asked.
+void AppendToBoxTranscript(const std::string& text)
+{
+    const char* file = std::getenv("MYZELK_BOX_TRANSCRIPT");
+    if (!file || !*file)
+        return;
+    std::ofstream out(file, std::ios::app | std::ios::binary);
+    out << text << '\n';
 }
 
 int SafeAnswer(unsigned type)
@@ -236,6 +251,7 @@ int CMyZELKApp::Box(const std::string& text, const std::string& caption, unsigne
     int answer = 0;
     if (TakeHookedAnswer(text, &answer))
         return answer;
+    AppendToBoxTranscript(text);
     return ShowStandardBox(m_pMainWnd.get(), text, caption, type);
 }
 
