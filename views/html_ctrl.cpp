@@ -1,10 +1,14 @@
 #include "views/html_ctrl.h"
 
+#include "base/host_mapping.h"
+
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 
 CHtmlCommandEvent::CHtmlCommandEvent(unsigned int commandId)
     : QEvent(EventType()), m_commandId(commandId)
@@ -34,9 +38,33 @@ private:
     CHtmlCtrl* m_ctrl;
 };
 
+// The banner page and its links name the built-in hosts: with MYZELK_HOSTS
+// they go to the service named there.
+class CHtmlHostRedirect : public QWebEngineUrlRequestInterceptor
+{
+public:
+    CHtmlHostRedirect(const CBuiltInHosts& hosts, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), m_hosts(hosts)
+    {
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        const std::string address = info.requestUrl().toString(QUrl::FullyEncoded).toStdString();
+        if (const std::optional<std::string> mapped = MapToOverrideHost(address, m_hosts))
+            info.redirect(QUrl(QString::fromStdString(*mapped), QUrl::StrictMode));
+    }
+
+private:
+    CBuiltInHosts m_hosts;
+};
+
 CHtmlCtrl::CHtmlCtrl(QWidget* parent) : QWebEngineView(parent)
 {
     auto* page = new CHtmlCtrlPage(this);
+    const CBuiltInHosts hosts = GetBuiltInHosts();
+    if (HasHostOverride(hosts))
+        page->setUrlRequestInterceptor(new CHtmlHostRedirect(hosts, page));
     setPage(page);
     connect(page, &QWebEnginePage::loadingChanged, this, &CHtmlCtrl::OnLoadingChanged);
 }

@@ -11,6 +11,7 @@
 #include "app/window/main_frame.h"
 #include "app/window/myzelk_app.h"
 #include "base/file_helpers.h"
+#include "base/host_mapping.h"
 #include "tree/edit_tree_model.h"
 #include "views/document/myzelk_view.h"
 #include "views/document/offline_commands.h"
@@ -167,7 +168,9 @@ void CMainFrame::OpenAddress(const std::string& address)
     if (!m_view)
         return;
     m_view->ShowBrowser();
-    m_view->OpenAddress(address, m_app.Config().GetLinkOpenMode());
+    // The menu forms the service's addresses without a scheme, which the
+    // system's handler or another program would take for a file name.
+    m_view->OpenAddress(WithWebScheme(address), m_app.Config().GetLinkOpenMode());
 }
 
 void CMainFrame::OnLinkCommand(unsigned command)

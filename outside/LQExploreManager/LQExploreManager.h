@@ -9,9 +9,9 @@
 // folder, where the downloads, the reply poster and the companion read it.
 //
 // When MYZELK_HOSTS overrides the built-in host names (base/builtin_hosts.h),
-// every request for a built-in name is redirected to the overriding host and
-// port, so the pages and links of the real service's names reach the other
-// service.
+// every http request for a built-in name on the default port is redirected
+// to the overriding host and port (base/host_mapping.h), so the pages and
+// links of the real service's names reach the other service.
 #pragma once
 
 #define LQEXPLOREMANAGER_API __attribute__((visibility("default")))

@@ -1,6 +1,7 @@
 #include "outside/LQExploreManager/explore_panel.h"
 
 #include "base/builtin_hosts.h"
+#include "base/host_mapping.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -39,22 +40,6 @@ QString ProfileFolder()
     if (!g_profileFolder.isEmpty())
         return g_profileFolder;
     return ModuleFolder() + QLatin1Char('/') + QLatin1String(kBrowserProfileFolder);
-}
-
-QHash<QString, QString> HostOverrides()
-{
-    const CBuiltInHosts builtIn;
-    const CBuiltInHosts current = GetBuiltInHosts();
-    QHash<QString, QString> map;
-    const std::pair<const std::string*, const std::string*> pairs[] = {
-        {&builtIn.community, &current.community},
-        {&builtIn.develop, &current.develop},
-        {&builtIn.fullSearch, &current.fullSearch},
-    };
-    for (const auto& [name, value] : pairs)
-        if (*name != *value)
-            map.insert(QString::fromStdString(*name).toLower(), QString::fromStdString(*value));
-    return map;
 }
 
 QSet<QString>& NamesInUse()
@@ -97,23 +82,16 @@ CStoredCookie ToStored(const QNetworkCookie& cookie)
 
 // ---------------------------------------------------------------------------
 
-CHostOverrideInterceptor::CHostOverrideInterceptor(QHash<QString, QString> map, QObject* parent)
-    : QWebEngineUrlRequestInterceptor(parent), m_map(std::move(map))
+CHostOverrideInterceptor::CHostOverrideInterceptor(const CBuiltInHosts& hosts, QObject* parent)
+    : QWebEngineUrlRequestInterceptor(parent), m_hosts(hosts)
 {
 }
 
 void CHostOverrideInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
 {
-    QUrl url = info.requestUrl();
-    const auto found = m_map.constFind(url.host());
-    if (found == m_map.constEnd())
-        return;
-    const QUrl target(QStringLiteral("http://") + found.value());
-    if (!target.isValid() || target.host().isEmpty())
-        return;
-    url.setHost(target.host());
-    url.setPort(target.port());
-    info.redirect(url);
+    const std::string address = info.requestUrl().toString(QUrl::FullyEncoded).toStdString();
+    if (const std::optional<std::string> mapped = MapToOverrideHost(address, m_hosts))
+        info.redirect(QUrl(QString::fromStdString(*mapped), QUrl::StrictMode));
 }
 
 // ---------------------------------------------------------------------------
@@ -199,9 +177,9 @@ CBrowserProfile::CBrowserProfile(const QString& folder) : m_folder(folder)
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
     // Saved topics are XML files whose skin is another local file.
     m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    auto* interceptor = new CHostOverrideInterceptor(HostOverrides(), m_profile);
-    if (!interceptor->IsEmpty())
-        m_profile->setUrlRequestInterceptor(interceptor);
+    const CBuiltInHosts hosts = GetBuiltInHosts();
+    if (HasHostOverride(hosts))
+        m_profile->setUrlRequestInterceptor(new CHostOverrideInterceptor(hosts, m_profile));
     m_mirror = new CCookieMirror(m_profile,
                                  folder + QLatin1Char('/') + QLatin1String(kBrowserCookieFileName));
 }

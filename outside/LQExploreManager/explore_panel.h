@@ -2,10 +2,10 @@
 // the shared profile with its cookie mirror and the host override.
 #pragma once
 
+#include "base/builtin_hosts.h"
 #include "outside/LQExploreManager/LQExploreManager.h"
 #include "platform/net/cookie_store.h"
 
-#include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QTabWidget>
@@ -21,18 +21,16 @@ class QWebEngineProfile;
 class CExplorePanel;
 
 // Sends the requests for the built-in host names to the hosts that
-// MYZELK_HOSTS names instead.
+// MYZELK_HOSTS names instead (base/host_mapping.h has the rule).
 class CHostOverrideInterceptor : public QWebEngineUrlRequestInterceptor
 {
     Q_OBJECT
 public:
-    // Built-in name -> "host[:port]" that replaces it.
-    explicit CHostOverrideInterceptor(QHash<QString, QString> map, QObject* parent = nullptr);
+    explicit CHostOverrideInterceptor(const CBuiltInHosts& hosts, QObject* parent = nullptr);
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
-    bool IsEmpty() const { return m_map.isEmpty(); }
 
 private:
-    QHash<QString, QString> m_map;
+    CBuiltInHosts m_hosts;
 };
 
 // Keeps the core's cookie store equal to the browser's cookies and the file
