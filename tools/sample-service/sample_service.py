@@ -338,8 +338,12 @@ class Handler(BaseHTTPRequestHandler):
             return self.update_manifest(query)
         if path.startswith("/update/MyZELK-") and path.endswith(".tar.gz"):
             return self.update_download(path[len("/update/MyZELK-"):-len(".tar.gz")], query)
-        if path == "/":
+        if path == "/" or low == "/expert/deeptree/welcome.asp":
             return self.front_page()
+        if low == "/expert/forumlist.asp":
+            return self.room_page(query.get("roomid", [""])[0])
+        if low in ("/expert/search.asp", "/lt/"):
+            return self.search_page(query.get("q", [""])[0])
         return self.not_found()
 
     def cookie(self, name):
@@ -508,6 +512,24 @@ class Handler(BaseHTTPRequestHandler):
         body = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">'
                 '<title>%s</title></head><body><h1>%s</h1><ul>%s</ul></body></html>' % (title, title, items))
         self.send(200, body.encode("utf-8"))
+
+    def topic_list_page(self, title, topics):
+        items = "".join('<li><a href="/Expert/TopicView1.asp?id=%d">%s</a></li>' % (i, esc(t["TopicName"]))
+                        for i, t in topics)
+        body = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">'
+                '<title>%s</title></head><body><h1>%s</h1><ul>%s</ul></body></html>'
+                % (esc(title), esc(title), items or "<li>(无帖子)</li>"))
+        self.send(200, body.encode("utf-8"))
+
+    # The forum's room pages: the topics whose RoomId is the asked room.
+    def room_page(self, room):
+        topics = [(i, t) for i, t in self.server.store.topics.items() if t.get("RoomId") == room]
+        self.topic_list_page("版块 %s" % room, topics)
+
+    # The forum search and the full-text search: titles holding q (all without q).
+    def search_page(self, q):
+        topics = [(i, t) for i, t in self.server.store.topics.items() if q in t["TopicName"]]
+        self.topic_list_page("搜索 %s" % q if q else "搜索", topics)
 
     def do_POST(self):
         url = urllib.parse.urlsplit(self.path)
