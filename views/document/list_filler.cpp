@@ -2,6 +2,8 @@
 
 #include "views/list/report_list_ctrl.h"
 
+#include <QElapsedTimer>
+
 CListFiller::CListFiller(CReportListCtrl* list, QObject* parent) : QObject(parent), m_list(list)
 {
     m_timer.setSingleShot(true);
@@ -37,20 +39,26 @@ void CListFiller::DropPending(const std::function<bool(const std::vector<std::st
 
 void CListFiller::AddBatch()
 {
-    const size_t count = std::min(kBatchRows, m_pending.size());
-    std::vector<std::vector<std::string>> batch;
-    batch.reserve(count);
-    for (size_t i = 0; i < count; ++i)
+    // Batches go in until a few milliseconds have passed in this turn: the
+    // window still answers between turns, but a list of thousands of rows
+    // does not wait for one repaint per batch.
+    QElapsedTimer turn;
+    turn.start();
+    do
     {
-        batch.push_back(std::move(m_pending.front()));
-        m_pending.pop_front();
-    }
-    if (m_list)
-    {
-        m_list->AddRows(batch);
-        if (m_keepSorted)
-            m_list->SortColumn(m_list->GetSortColumn(), m_list->IsSortAscending());
-    }
+        const size_t count = std::min(kBatchRows, m_pending.size());
+        std::vector<std::vector<std::string>> batch;
+        batch.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+        {
+            batch.push_back(std::move(m_pending.front()));
+            m_pending.pop_front();
+        }
+        if (m_list)
+            m_list->AddRows(batch);
+    } while (!m_pending.empty() && turn.elapsed() < kTurnBudgetMs);
+    if (m_list && m_keepSorted)
+        m_list->SortColumn(m_list->GetSortColumn(), m_list->IsSortAscending());
     if (!m_pending.empty())
         m_timer.start();
     else

@@ -20,6 +20,7 @@ class CListFiller : public QObject
 
 public:
     static constexpr size_t kBatchRows = 500;
+    static constexpr qint64 kTurnBudgetMs = 8;
 
     explicit CListFiller(CReportListCtrl* list, QObject* parent = nullptr);
 
