@@ -52,6 +52,12 @@ CMainFrame::~CMainFrame()
     if (m_downloads)
         m_downloads->Stop();
     m_downloads.reset();
+    // A frame destroyed while shown hides its children on the way out; their
+    // signals must not reach handlers whose members are gone by then.
+    for (QObject* child : {static_cast<QObject*>(m_wndLeftBar), static_cast<QObject*>(m_view),
+                           static_cast<QObject*>(m_wndBannerPanel)})
+        if (child)
+            child->disconnect(this);
 }
 
 QAction* CMainFrame::MakeAction(unsigned command, const char* text)
@@ -69,6 +75,13 @@ QAction* CMainFrame::MakeAction(unsigned command, const char* text)
         m_actions[command] = action;
     }
     return action;
+}
+
+// The window offers no menu of its own for hiding bars: the toolbar's
+// visibility is a setting, and the banner carries the drop target.
+QMenu* CMainFrame::createPopupMenu()
+{
+    return nullptr;
 }
 
 QAction* CMainFrame::Action(unsigned command) const

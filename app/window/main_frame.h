@@ -23,6 +23,7 @@ class CMyZELKApp;
 class CMyZELKView;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame : public QMainWindow
@@ -52,6 +53,8 @@ public:
     QToolBar* ToolBar() const { return m_wndToolBar; }
     CFrameDownloads* Downloads() const { return m_downloads.get(); }
     CLinkDropTarget* DropTarget() const { return m_dropTarget; }
+
+    QMenu* createPopupMenu() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

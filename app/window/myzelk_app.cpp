@@ -65,7 +65,9 @@ int ShowStandardBox(QWidget* owner, const std::string& text, const std::string& 
 {
     QMessageBox box(owner);
     box.setWindowTitle(QString::fromStdString(caption.empty() ? kProfileApplication : caption));
-    box.setText(QString::fromStdString(text));
+    // Texts carry addresses and downloaded names: never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ShownMessageText(QString::fromStdString(text)));
     switch (type & 0xF0)
     {
     case MB_ICONERROR:

@@ -7,6 +7,16 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+QString ShownMessageText(const QString& text)
+{
+    if (text.size() <= kShownTextLength)
+        return text;
+    qsizetype length = kShownTextLength;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length) + QChar(0x2026);
+}
+
 CTransientNotice::CTransientNotice(const QString& text, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
 {
@@ -15,7 +25,7 @@ CTransientNotice::CTransientNotice(const QString& text, QWidget* owner)
     setAttribute(Qt::WA_ShowWithoutActivating);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* edit = new QPlainTextEdit(text, this);
+    auto* edit = new QPlainTextEdit(ShownMessageText(text), this);
     edit->setObjectName(QStringLiteral("1017"));
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);

@@ -4,6 +4,13 @@
 
 #include <QDialog>
 
+// The text as a notice or message box shows it: cut after
+// kShownTextLength characters with an ellipsis. Laying out a line of a
+// megabyte (a dropped text taken for an address) blocks the window for
+// minutes.
+constexpr int kShownTextLength = 2048;
+QString ShownMessageText(const QString& text);
+
 class CTransientNotice : public QDialog
 {
     Q_OBJECT

@@ -14,8 +14,11 @@
 #include "widgets/tree/edit_tree_ctrl.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -66,6 +69,9 @@ private slots:
     void droppedLinksAreParsedAndQueued();
     void exitQuestionCountsWaitingRequests();
     void closingDuringAnImportEndsPromptly();
+    void hugeTextsAreCutInNoticesAndBoxes();
+    void rightClickOnTheBannerOpensNoBarMenu();
+    void destroyingTheShownFrameLeavesItsCommandsAlone();
 
 private:
     CMainFrame* Frame() const { return m_app->MainFrame(); }
@@ -294,6 +300,68 @@ void MainFrameTest::closingDuringAnImportEndsPromptly()
     QTRY_VERIFY_WITH_TIMEOUT(!frame->isVisible(), 2000);
     QVERIFY(clock.elapsed() < 2000);
     QVERIFY(!frame->Downloads()->Running());
+}
+
+void MainFrameTest::hugeTextsAreCutInNoticesAndBoxes()
+{
+    // A dropped megabyte taken for an address comes back in the notice and
+    // the error box: laid out whole, it blocks the window for minutes.
+    const QString start = "无法下载http://h.example/<b>";
+    const std::string huge = start.toStdString() + std::string(64 * 1024, 'x');
+    for (unsigned type : {kTransientNoticeType, unsigned{MB_OK | MB_ICONERROR}})
+    {
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this,
+                [&]
+                {
+                    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    {
+                        shown = box->text();
+                        format = box->textFormat();
+                        box->close();
+                    }
+                    else if (auto* edit = Frame()->findChild<QPlainTextEdit*>("1017"))
+                    {
+                        shown = edit->toPlainText();
+                        format = Qt::PlainText;
+                    }
+                });
+        poll.start(10);
+        m_app->DoMessageBox(huge, type);
+        QVERIFY2(shown.size() <= 4096, qPrintable(QString::number(shown.size())));
+        QVERIFY(shown.startsWith(start + "xxxx"));
+        QCOMPARE(format, Qt::PlainText);
+    }
+}
+
+void MainFrameTest::rightClickOnTheBannerOpensNoBarMenu()
+{
+    // Its entries would hide the toolbar behind its setting's back, or the
+    // banner with the drop target for the rest of the run.
+    QWidget* banner = Frame()->BannerPanel();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            banner->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(banner, &click);
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup)
+        popup->close();
+    QVERIFY(!popup);
+}
+
+void MainFrameTest::destroyingTheShownFrameLeavesItsCommandsAlone()
+{
+    // Hiding the left bar on the way out must not run the frame's command
+    // state update once its members are gone. A setting changed behind the
+    // frame's back shows whether it ran.
+    QAction* statusBar = Frame()->Action(kCmdStatusBar);
+    QVERIFY(!statusBar->isChecked());
+    m_app->Config().SetIsShowStatusBar(1);
+    bool touched = false;
+    connect(statusBar, &QAction::toggled, this, [&] { touched = true; });
+    m_app->ExitInstance();
+    QVERIFY(!touched);
 }
 
 QTEST_MAIN(MainFrameTest)
