@@ -118,8 +118,10 @@ CBannerPanel::CBannerPanel(QWidget* parent) : QWidget(parent)
     auto* placeholder = new QLabel(this);
     placeholder->setObjectName(QStringLiteral("1022"));
     layout->addWidget(placeholder);
+    // The dialog's width is where the band starts, not a minimum: as one,
+    // it would push the maximised frame past the right edge of the screen.
     const QSize size = DialogUnitsToPixels(font(), 694, 22);
-    setMinimumSize(size);
+    setMinimumHeight(size.height());
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     resize(size);
 }
