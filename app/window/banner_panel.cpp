@@ -137,7 +137,15 @@ void CBannerPanel::OnInitDialog(const std::string& pageAddress)
     m_html = html;
     m_html->SetHideContextMenu(true);
     m_html->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    m_html->load(QUrl(QString::fromStdString(pageAddress)));
+    m_pageAddress = QString::fromStdString(pageAddress);
+}
+
+void CBannerPanel::LoadPage()
+{
+    if (!m_html || m_pageAddress.isEmpty())
+        return;
+    m_html->load(QUrl(m_pageAddress));
+    m_pageAddress.clear();
 }
 
 bool CBannerPanel::event(QEvent* event)

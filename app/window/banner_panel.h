@@ -47,8 +47,11 @@ class CBannerPanel : public QWidget
 public:
     explicit CBannerPanel(QWidget* parent = nullptr);
 
-    // Puts the HTML control in the place of static 1022 and shows the page.
+    // Puts the HTML control in the place of static 1022; the page comes with
+    // LoadPage, so it does not compete with the first page of the panel.
     void OnInitDialog(const std::string& pageAddress);
+    // Loads the banner page, once.
+    void LoadPage();
     CHtmlCtrl* HtmlCtrl() const { return m_html; }
 
 signals:
@@ -60,4 +63,5 @@ protected:
 
 private:
     CHtmlCtrl* m_html = nullptr;
+    QString m_pageAddress;
 };

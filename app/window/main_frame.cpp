@@ -33,6 +33,7 @@ namespace
 constexpr const char* kToolBarId = "59392";
 constexpr const char* kStatusBarId = "59393";
 constexpr const char* kReBarId = "59420";
+constexpr int kBannerLoadDelayMs = 2000;
 
 QLabel* MakeIndicator(QWidget* parent, const char* name, const char* text)
 {
@@ -245,6 +246,14 @@ bool CMainFrame::CreateView()
     setCentralWidget(m_view);
     m_view->OnInitialUpdate(m_app.Paths().m_szWelcomePage);
     connect(m_view, &CMyZELKView::openRecordRequested, this, &CMainFrame::OnOpenOfflineRecord);
+    // The banner is second to the welcome page: its page process starts once
+    // the panel's first page is in, or after a short wait when that is slow.
+    if (m_wndBannerPanel)
+    {
+        connect(m_view, &CMyZELKView::browserPageLoaded, m_wndBannerPanel, &CBannerPanel::LoadPage,
+                Qt::SingleShotConnection);
+        QTimer::singleShot(kBannerLoadDelayMs, m_wndBannerPanel, &CBannerPanel::LoadPage);
+    }
     connect(m_view, &CMyZELKView::downloadRequested, this,
             [this](const QString& address) { QueueDownload(address.toStdString()); });
     return true;

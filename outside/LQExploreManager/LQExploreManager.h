@@ -23,6 +23,8 @@ using LQExploreCallback = int (*)(QWidget* owner, int code);
 
 // A right click in a page (the panel shows no menu of its own).
 constexpr int kExploreRightClick = -5;
+// A page of the panel finished loading, whether it loaded or failed.
+constexpr int kExploreLoadFinished = -6;
 
 class LQEXPLOREMANAGER_API CLQExploreManager
 {

@@ -244,6 +244,12 @@ CExploreView* CExplorePanel::AddTab(bool makeCurrent)
 {
     auto* view = new CExploreView(m_profile->Profile(), this);
     const int index = addTab(view, QStringLiteral("空白页"));
+    connect(view, &QWebEngineView::loadFinished, this,
+            [this]
+            {
+                if (m_callback)
+                    m_callback(m_owner.data(), kExploreLoadFinished);
+            });
     connect(view, &QWebEngineView::titleChanged, this,
             [this, view](const QString& title)
             {

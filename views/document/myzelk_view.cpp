@@ -77,6 +77,8 @@ int CMyZELKView::ExploreCallback(QWidget* owner, int code)
     // Out of the panel's own event handling before a menu opens.
     if (code == kExploreRightClick)
         QTimer::singleShot(0, view, &CMyZELKView::ShowBrowserMenu);
+    else if (code == kExploreLoadFinished)
+        Q_EMIT view->browserPageLoaded();
     return 1;
 }
 

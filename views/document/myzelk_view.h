@@ -134,6 +134,8 @@ Q_SIGNALS:
     void openRecordRequested(const QString& firstColumnText);
     // The browser menu's download command, with the current page's address.
     void downloadRequested(const QString& address);
+    // A page of the browser panel finished loading (or failed to).
+    void browserPageLoaded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
