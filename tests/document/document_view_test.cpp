@@ -290,6 +290,15 @@ void DocumentViewTest::openingRecreatesAMissingDisplayCopy()
     SelectRows(m_view->TopicList(), {1});
     open("同名");
     QCOMPARE(ReadAll(ReadAll(argFile)), std::string("second page"));
+
+    // A program outside gets a built-in host's address on the host that
+    // replaces it, as the panel would reach it.
+    qputenv("MYZELK_HOSTS", "community=127.0.0.1:8080");
+    std::filesystem::remove(argFile);
+    m_view->OpenAddress("http://community.zelk.example/Expert/ForumList.asp?roomid=7", 2);
+    qunsetenv("MYZELK_HOSTS");
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(argFile), 10000);
+    QCOMPARE(ReadAll(argFile), std::string("http://127.0.0.1:8080/Expert/ForumList.asp?roomid=7"));
 }
 
 void DocumentViewTest::openingAGoneRecordTellsTheUser()

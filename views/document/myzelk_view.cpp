@@ -2,6 +2,7 @@
 
 #include "base/debug_log.h"
 #include "base/file_helpers.h"
+#include "base/host_mapping.h"
 #include "config/app_config.h"
 #include "outside/LQExploreManager/LQExploreManager.h"
 #include "platform/message_box.h"
@@ -279,6 +280,9 @@ void CMyZELKView::OpenAddress(const std::string& address, int mode)
         m_browser->Navigate(address.c_str(), 0, -1);
         return;
     }
+    // Outside programs do not see the panel's host mapping: an address on a
+    // built-in name that MYZELK_HOSTS replaces is handed over already mapped.
+    const std::string outside = MapToOverrideHost(address, GetBuiltInHosts()).value_or(address);
     // The program or handler reports its own failures; one that cannot be
     // started at all is only logged.
     if (mode == kLinkOpenCustom)
@@ -286,14 +290,14 @@ void CMyZELKView::OpenAddress(const std::string& address, int mode)
         const std::string program = m_config ? m_config->GetLinkOpenCustomPath() : std::string();
         const bool started =
             !program.empty() && QProcess::startDetached(QString::fromStdString(program),
-                                                        {QString::fromStdString(address)});
+                                                        {QString::fromStdString(outside)});
         if (!started)
             WriteDebugLog(
                 ("OpenAddress: cannot start the link program \"" + program + "\"").c_str());
         return;
     }
-    if (!QDesktopServices::openUrl(AddressUrl(address)))
-        WriteDebugLog(("OpenAddress: no handler opens " + address).c_str());
+    if (!QDesktopServices::openUrl(AddressUrl(outside)))
+        WriteDebugLog(("OpenAddress: no handler opens " + outside).c_str());
 }
 
 std::string CMyZELKView::GetCurrentAddress()
