@@ -286,14 +286,16 @@ bool CMainFrame::StartDownloads()
 
 void CMainFrame::ActivateFrame()
 {
-    // Without a window manager a maximised state alone sizes nothing.
+    // The bars are set before the window shows, so the first paint is the
+    // last layout. Without a window manager a maximised state alone sizes
+    // nothing.
+    statusBar()->setVisible(m_app.Config().GetIsShowStatusBar() != 0);
     if (QScreen* screen = this->screen())
         setGeometry(screen->availableGeometry());
     showMaximized();
     activateWindow();
     if (m_view)
         m_view->LayoutChildren();
-    statusBar()->setVisible(m_app.Config().GetIsShowStatusBar() != 0);
     UpdateCommandUi();
 }
 
