@@ -36,6 +36,12 @@ const char kUsage[] =
     "                             gives the first saved\n"
     "  tree                       print the room tree with node IDs\n"
     "  classify ADDRESS           print the kind of the address and its ids\n"
+    "  reply TOPIC-ID TEXT        post TEXT (and the configured signature) as a reply\n"
+    "                             to the forum topic, signed in with the program's\n"
+    "                             browser cookies; prints\n"
+    "                               accepted|refused ID ANSWER-FILE\n"
+    "                               failed   ID REASON\n"
+    "                             and exits 1 unless the reply was accepted\n"
     "\n"
     "Exit status: 0 success, 1 an item failed or nothing matched, 2 usage error,\n"
     "3 the installation (folders, database, room tree) is not usable.\n"
@@ -58,6 +64,8 @@ Command FindCommand(const std::string& name)
         return CommandTree;
     if (name == "classify")
         return CommandClassify;
+    if (name == "reply")
+        return CommandReply;
     return nullptr;
 }
 

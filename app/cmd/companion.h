@@ -25,3 +25,4 @@ int CommandSearch(CMyZELKCore& core, int argc, char** argv, std::ostream& out);
 int CommandExtract(CMyZELKCore& core, int argc, char** argv, std::ostream& out);
 int CommandTree(CMyZELKCore& core, int argc, char** argv, std::ostream& out);
 int CommandClassify(CMyZELKCore& core, int argc, char** argv, std::ostream& out);
+int CommandReply(CMyZELKCore& core, int argc, char** argv, std::ostream& out);
