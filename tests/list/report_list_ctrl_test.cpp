@@ -58,7 +58,7 @@ private:
 private slots:
     void insertColumns_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("layout");
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QList<int>>("widths");
         QTest::newRow("no comma") << "title only;" << QStringList{} << QList<int>{};
@@ -73,11 +73,11 @@ private slots:
 
     void insertColumns()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, layout);
         QFETCH(QStringList, titles);
         QFETCH(QList<int>, widths);
         CReportListCtrl list;
-        QVERIFY(list.InsertColumns(spec.toStdString()));
+        QVERIFY(list.InsertColumns(layout.toStdString()));
         QCOMPARE(list.GetColumnCount(), titles.size());
         for (int i = 0; i < titles.size(); ++i)
         {

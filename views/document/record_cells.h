@@ -1,4 +1,4 @@
-// The texts of the offline record lists: column specifications and the
+// The texts of the offline record lists: column layouts and the
 // cells of one row, built from a table object's current record.
 #pragma once
 

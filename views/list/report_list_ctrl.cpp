@@ -1,6 +1,6 @@
 #include "views/list/report_list_ctrl.h"
 
-#include "views/list/column_spec.h"
+#include "views/list/column_layout.h"
 #include "views/list/report_cell_delegate.h"
 #include "views/list/report_list_model.h"
 #include "views/list/report_row_drag.h"
@@ -64,9 +64,9 @@ bool CReportListCtrl::Create(QWidget* parent, int id)
     return true;
 }
 
-bool CReportListCtrl::InsertColumns(const std::string& specification)
+bool CReportListCtrl::InsertColumns(const std::string& layout)
 {
-    for (const ColumnSpec& column : ParseColumnSpecification(specification))
+    for (const ColumnLayout& column : ParseColumnLayout(layout))
     {
         m_pModel->AppendColumn(column.title, Qt::AlignHCenter);
         m_pHeader->resizeSection(m_pModel->columnCount() - 1, column.width);

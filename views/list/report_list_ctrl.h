@@ -1,4 +1,4 @@
-// A report-style list of text rows: columns come from a specification string
+// A report-style list of text rows: columns come from a layout string
 // ("title,width;title,width;"), every cell keeps its own text and colours,
 // a header click sorts by that column (byte-wise, see CompareCells) with an
 // arrow in the header, and the selected rows can be dragged as one image onto
@@ -38,7 +38,7 @@ public:
     // Appends the columns of "title,width;title,width;" (widths in pixels,
     // leading digits only, anything else reads as 0), each centred. A text
     // without a comma adds nothing and succeeds.
-    bool InsertColumns(const std::string& specification);
+    bool InsertColumns(const std::string& layout);
 
     // Appends one row; texts beyond the column count are ignored, missing
     // ones are empty. The cells take the list's current default colours.

@@ -1,10 +1,10 @@
-// Parsing of column specifications: "title,width;title,width;".
+// Parsing of column layouts: "title,width;title,width;".
 #pragma once
 
 #include <string>
 #include <vector>
 
-struct ColumnSpec
+struct ColumnLayout
 {
     std::string title;
     int width = 0;
@@ -14,4 +14,4 @@ struct ColumnSpec
 // width up to the next ';' or the end (its leading digits as atoi reads them;
 // no digits or a negative value give 0). A trailing ';' is allowed. Parsing
 // ends when no comma follows, or after a last column without ';'.
-std::vector<ColumnSpec> ParseColumnSpecification(const std::string& specification);
+std::vector<ColumnLayout> ParseColumnLayout(const std::string& layout);

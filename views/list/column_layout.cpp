@@ -1,4 +1,4 @@
-#include "views/list/column_spec.h"
+#include "views/list/column_layout.h"
 
 #include <cctype>
 
@@ -27,20 +27,19 @@ int LeadingWidth(const std::string& text)
 
 } // namespace
 
-std::vector<ColumnSpec> ParseColumnSpecification(const std::string& specification)
+std::vector<ColumnLayout> ParseColumnLayout(const std::string& layout)
 {
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnLayout> columns;
     std::size_t pos = 0;
-    while (pos < specification.size())
+    while (pos < layout.size())
     {
-        const std::size_t comma = specification.find(',', pos);
+        const std::size_t comma = layout.find(',', pos);
         if (comma == std::string::npos)
             break;
-        const std::size_t semicolon = specification.find(';', comma + 1);
-        const std::size_t widthEnd =
-            semicolon == std::string::npos ? specification.size() : semicolon;
-        columns.push_back({specification.substr(pos, comma - pos),
-                           LeadingWidth(specification.substr(comma + 1, widthEnd - comma - 1))});
+        const std::size_t semicolon = layout.find(';', comma + 1);
+        const std::size_t widthEnd = semicolon == std::string::npos ? layout.size() : semicolon;
+        columns.push_back({layout.substr(pos, comma - pos),
+                           LeadingWidth(layout.substr(comma + 1, widthEnd - comma - 1))});
         // Without a ';' the last column has been read: starting over from the
         // front would repeat the columns for ever.
         if (semicolon == std::string::npos)
