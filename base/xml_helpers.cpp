@@ -301,3 +301,17 @@ std::u16string DecodeXmlReferences(std::u16string_view text)
     }
     return out;
 }
+
+void ReadXmlInt(const XmlElementPtr& element, std::u16string_view name, std::int32_t& out)
+{
+    _variant_t value;
+    if (GetXmlAttribute(element, name, VT_I4, value) && value.vt == VT_I4)
+        out = value.lVal;
+}
+
+void ReadXmlText(const XmlElementPtr& element, std::u16string_view name, std::string& out)
+{
+    _variant_t value;
+    if (GetXmlAttribute(element, name, VT_BSTR, value) && value.vt == VT_BSTR)
+        out = value.ToUtf8();
+}

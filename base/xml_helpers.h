@@ -51,6 +51,10 @@ int SetXmlAttribute(const XmlDocumentPtr& document, const XmlElementPtr& element
 int GetXmlAttribute(const XmlElementPtr& element, std::u16string_view name, VARTYPE requestedType,
                     _variant_t& value);
 
+// Attribute readers that leave `out` as it is when the attribute is absent
+// or does not convert.
+void ReadXmlInt(const XmlElementPtr& element, std::u16string_view name, std::int32_t& out);
+void ReadXmlText(const XmlElementPtr& element, std::u16string_view name, std::string& out);
 // As GetXmlAttribute, but when the attribute's serialised text holds a
 // CR LF pair the value is taken from that text between =" and the next ",
 // unchanged: line breaks kept, entity references left as serialised

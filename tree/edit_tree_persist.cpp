@@ -13,26 +13,12 @@
 namespace
 {
 
-void ReadInt(const XmlElementPtr& element, std::u16string_view name, std::int32_t& out)
-{
-    _variant_t value;
-    if (GetXmlAttribute(element, name, VT_I4, value) && value.vt == VT_I4)
-        out = value.lVal;
-}
-
-void ReadText(const XmlElementPtr& element, std::u16string_view name, std::string& out)
-{
-    _variant_t value;
-    if (GetXmlAttribute(element, name, VT_BSTR, value) && value.vt == VT_BSTR)
-        out = value.ToUtf8();
-}
-
 std::unique_ptr<EditTreeNode> ReadNode(const XmlElementPtr& element)
 {
     auto node = std::make_unique<EditTreeNode>();
-    ReadInt(element, u"ID", node->ID);
-    ReadText(element, u"Text", node->Text);
-    ReadInt(element, u"ImageIndex", node->ImageIndex);
+    ReadXmlInt(element, u"ID", node->ID);
+    ReadXmlText(element, u"Text", node->Text);
+    ReadXmlInt(element, u"ImageIndex", node->ImageIndex);
 
     const XmlNodeListPtr children = element->childNodes();
     for (long i = 0; i < children->length(); ++i)
@@ -48,7 +34,7 @@ std::unique_ptr<EditTreeNode> ReadNode(const XmlElementPtr& element)
         else if (name == u"Data")
         {
             std::string entry;
-            ReadText(child, u"Text", entry);
+            ReadXmlText(child, u"Text", entry);
             node->Data.push_back(std::move(entry));
         }
     }
@@ -87,9 +73,9 @@ bool CEditTreeModel::LoadTree(const char* path)
         return false;
 
     EditTreeRoot root;
-    ReadText(rootElement, u"Text", root.Text);
-    ReadInt(rootElement, u"PersistCount", root.PersistCount);
-    ReadText(rootElement, u"Version", root.Version);
+    ReadXmlText(rootElement, u"Text", root.Text);
+    ReadXmlInt(rootElement, u"PersistCount", root.PersistCount);
+    ReadXmlText(rootElement, u"Version", root.Version);
 
     const XmlNodeListPtr children = rootElement->childNodes();
     for (long i = 0; i < children->length(); ++i)

@@ -4,7 +4,10 @@
 
 #include <QDialog>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 QHBoxLayout* MakeOkCancelRow(QDialog& dialog)
 {
@@ -21,4 +24,21 @@ QHBoxLayout* MakeOkCancelRow(QDialog& dialog)
     row->addWidget(ok);
     row->addWidget(cancel);
     return row;
+}
+
+QLineEdit* MakeLabelledEditLayout(QDialog& dialog, const QString& label, int editId)
+{
+    auto* text = new QLabel(label, &dialog);
+    auto* edit = new QLineEdit(&dialog);
+    edit->setObjectName(QString::number(editId));
+    text->setBuddy(edit);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(text);
+    row->addWidget(edit, 1);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(row);
+    layout->addStretch();
+    layout->addLayout(MakeOkCancelRow(dialog));
+    return edit;
 }

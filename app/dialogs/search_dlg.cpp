@@ -4,10 +4,7 @@
 #include "app/dialogs/dialog_ids.h"
 #include "app/dialogs/dialog_units.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 CSearchDlg::CSearchDlg(int resourceId, const QString& title, QWidget* parent) : QDialog(parent)
 {
@@ -15,18 +12,7 @@ CSearchDlg::CSearchDlg(int resourceId, const QString& title, QWidget* parent) : 
     setWindowTitle(title);
     setModal(true);
 
-    auto* label = new QLabel(QStringLiteral("标题中含有："), this);
-    m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QString::number(IDC_SEARCH_TITLE));
-    label->setBuddy(m_edit);
-
-    auto* row = new QHBoxLayout;
-    row->addWidget(label);
-    row->addWidget(m_edit, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(row);
-    layout->addStretch();
-    layout->addLayout(MakeOkCancelRow(*this));
+    m_edit = MakeLabelledEditLayout(*this, QStringLiteral("标题中含有："), IDC_SEARCH_TITLE);
 
     ResizeInDialogUnits(*this, 220, 50);
 }

@@ -6,20 +6,6 @@
 namespace
 {
 
-void ReadInt(const XmlElementPtr& element, std::u16string_view name, std::int32_t& out)
-{
-    _variant_t value;
-    if (GetXmlAttribute(element, name, VT_I4, value) && value.vt == VT_I4)
-        out = value.lVal;
-}
-
-void ReadText(const XmlElementPtr& element, std::u16string_view name, std::string& out)
-{
-    _variant_t value;
-    if (GetXmlAttribute(element, name, VT_BSTR, value) && value.vt == VT_BSTR)
-        out = value.ToUtf8();
-}
-
 void ReadItems(const XmlNodePtr& parent, CategoryList& out)
 {
     const XmlNodeListPtr children = parent->childNodes();
@@ -29,10 +15,10 @@ void ReadItems(const XmlNodePtr& parent, CategoryList& out)
         if (child->nodeType() != NODE_ELEMENT || child->nodeName() != u"Item")
             continue;
         auto entry = std::make_unique<CategoryItem>();
-        ReadInt(child, u"IsShow", entry->IsShow);
-        ReadText(child, u"Name", entry->Name);
-        ReadText(child, u"Url", entry->Url);
-        ReadInt(child, u"ImageIndex", entry->ImageIndex);
+        ReadXmlInt(child, u"IsShow", entry->IsShow);
+        ReadXmlText(child, u"Name", entry->Name);
+        ReadXmlText(child, u"Url", entry->Url);
+        ReadXmlInt(child, u"ImageIndex", entry->ImageIndex);
         ReadItems(child, entry->Children);
         out.push_back(std::move(entry));
     }
