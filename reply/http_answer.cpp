@@ -2,8 +2,12 @@
 
 #include "platform/text.h"
 
+#include <zlib.h>
+
 #include <cstdlib>
+#include <limits>
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -22,6 +26,7 @@ struct Head
     long status = 0;
     std::optional<size_t> contentLength;
     bool chunked = false;
+    std::string contentEncoding;
 };
 
 bool ParseHead(std::string_view head, Head& out)
@@ -57,6 +62,8 @@ bool ParseHead(std::string_view head, Head& out)
         }
         else if (EqualsIgnoreCaseAscii(name, "Transfer-Encoding"))
             out.chunked = ToLowerAscii(value).find("chunked") != std::string::npos;
+        else if (EqualsIgnoreCaseAscii(name, "Content-Encoding"))
+            out.contentEncoding = ToLowerAscii(value);
     }
     return true;
 }
@@ -98,7 +105,78 @@ AnswerState DecodeChunked(std::string_view data, std::string& body)
     }
 }
 
+enum class Inflated
+{
+    Done,
+    Damaged,
+    TooLarge,
+};
+
+// windowBits as zlib takes them: 15 + 32 reads a gzip or zlib stream, -15
+// raw deflate.
+Inflated Inflate(std::string_view in, int windowBits, size_t maxBytes, std::string& out)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, windowBits) != Z_OK)
+        return Inflated::Damaged;
+    out.clear();
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    stream.avail_in = static_cast<uInt>(in.size());
+    char buffer[16384];
+    int rc = Z_OK;
+    while (rc == Z_OK)
+    {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        rc = inflate(&stream, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            break;
+        out.append(buffer, sizeof buffer - stream.avail_out);
+        if (out.size() > maxBytes)
+        {
+            inflateEnd(&stream);
+            return Inflated::TooLarge;
+        }
+        // Concatenated gzip members, as some servers send, read on.
+        if (rc == Z_STREAM_END && stream.avail_in > 0 && windowBits > 15)
+            rc = inflateReset(&stream);
+    }
+    inflateEnd(&stream);
+    return rc == Z_STREAM_END ? Inflated::Done : Inflated::Damaged;
+}
+
 } // namespace
+
+bool DecodeAnswerBody(CHttpAnswer& answer, std::string* error, size_t maxBytes)
+{
+    const std::string& coding = answer.contentEncoding;
+    if (coding.empty() || coding == "identity")
+        return true;
+    if (coding != "gzip" && coding != "x-gzip" && coding != "deflate")
+    {
+        *error = "the answer is in a coding the program cannot read (" + coding + ")";
+        return false;
+    }
+    if (answer.body.size() > std::numeric_limits<uInt>::max())
+    {
+        *error = "the answer is too large";
+        return false;
+    }
+    std::string decoded;
+    Inflated result = Inflate(answer.body, 15 + 32, maxBytes, decoded);
+    if (result == Inflated::Damaged && coding == "deflate")
+        result = Inflate(answer.body, -15, maxBytes, decoded);
+    if (result != Inflated::Done)
+    {
+        *error = result == Inflated::TooLarge
+                     ? "the answer unpacks to more than " + std::to_string(maxBytes) + " bytes"
+                     : "the answer's " + coding + " data is damaged";
+        return false;
+    }
+    answer.body = std::move(decoded);
+    answer.contentEncoding.clear();
+    return true;
+}
 
 AnswerState ParseHttpAnswer(std::string_view raw, bool closed, CHttpAnswer& answer)
 {
@@ -119,6 +197,7 @@ AnswerState ParseHttpAnswer(std::string_view raw, bool closed, CHttpAnswer& answ
             continue;
         }
         answer.status = head.status;
+        answer.contentEncoding = head.contentEncoding;
         if (head.status == 204 || head.status == 304)
         {
             answer.body.clear();

@@ -15,10 +15,17 @@ enum class AnswerState
 struct CHttpAnswer
 {
     long status = 0;
-    std::string body; // as sent: chunked framing undone, compression kept
+    std::string body;            // as sent: chunked framing undone, compression kept
+    std::string contentEncoding; // the Content-Encoding header, lower case ("" without)
 };
 
 // `closed`: the peer has closed, no more bytes will come. Interim (1xx)
 // answers are skipped. Without a length or chunked framing, the body runs
 // to the close.
 AnswerState ParseHttpAnswer(std::string_view raw, bool closed, CHttpAnswer& answer);
+
+// Undoes the answer's content coding in place: gzip, deflate (zlib or raw,
+// as servers send both under that name) or x-gzip. False, with the reason
+// and the body unchanged, for a coding that is not known or data that does
+// not decode; an answer without coding is left as it is.
+bool DecodeAnswerBody(CHttpAnswer& answer, std::string* error, size_t maxBytes);

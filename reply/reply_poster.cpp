@@ -7,6 +7,8 @@
 #include "reply/raw_connection.h"
 #include "reply/reply_request.h"
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 namespace
@@ -95,15 +97,17 @@ CReplyOutcome PostReply(int topicId, const std::string& text, const std::string&
     if (!connection.Open(host, port, settings.connectTimeoutMs, &outcome.error) ||
         !connection.SendAll(request, deadline, &outcome.error))
         return outcome;
-    const std::optional<CHttpAnswer> answer = ReadAnswer(connection, deadline, &outcome.error);
+    std::optional<CHttpAnswer> answer = ReadAnswer(connection, deadline, &outcome.error);
     if (!answer)
         return outcome;
+    // A body that does not unpack is kept as it came, for the user to see.
+    DecodeAnswerBody(*answer, &outcome.error, kMaxAnswerBytes);
 
     outcome.answered = true;
     outcome.status = answer->status;
     const long length = static_cast<long>(answer->body.size());
     if (WriteWholeFile(resultPath.c_str(), answer->body.data(), length) != length)
-        outcome.error = "cannot write " + resultPath;
+        outcome.error = "cannot write " + resultPath + ": " + std::strerror(errno);
     outcome.accepted = ReplyAnswerNamesTopic(answer->body, topicId);
     return outcome;
 }

@@ -32,8 +32,13 @@ std::string ComposeReplyText(const std::string& text, const std::string& signatu
 std::string BuildReplyCookieHeader(const std::string& cookieText, int topicId)
 {
     const std::string id = std::to_string(topicId);
-    return "Cookie: " + cookieText + " " + kAnalyticsStart + kAnalyticsHost + kAnalyticsPage + id +
-           kAnalyticsClick + id + "; " + kSessionCookie;
+    // A blank alone would run the browser's last cookie into the analytics
+    // text ("ZelkUser=tom s_cc=true"), and the server would read a sign-in
+    // it does not know: the pairs are separated as a browser does. Without
+    // cookies the header keeps its two blanks.
+    const char* separator = cookieText.empty() ? " " : "; ";
+    return "Cookie: " + cookieText + separator + kAnalyticsStart + kAnalyticsHost + kAnalyticsPage +
+           id + kAnalyticsClick + id + "; " + kSessionCookie;
 }
 
 std::string BuildReplyBody(int topicId, const std::string& encodedText)

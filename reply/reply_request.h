@@ -15,8 +15,9 @@ constexpr int kReplyRefererTopic = 4387773;
 // (the line break also when the signature is empty).
 std::string ComposeReplyText(const std::string& text, const std::string& signature);
 
-// "Cookie: " + the browser's cookies for the community + " " + the fixed
-// analytics text naming `topicId` + the fixed session cookie.
+// "Cookie: " + the browser's cookies for the community + "; " (a blank alone
+// when there are none) + the fixed analytics text naming `topicId` + the
+// fixed session cookie.
 std::string BuildReplyCookieHeader(const std::string& cookieText, int topicId);
 
 // "Topicid=ID&xmlReply=aaaaa&zelkname=&zelkpassword=&ReplyContent=TEXT\r\n"

@@ -32,10 +32,10 @@ int CommandReply(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
 
     const CReplyOutcome outcome = PostReply(topicId, text, resultPath, settings);
     if (outcome.answered)
-        out << (outcome.accepted ? "accepted " : "refused ") << topicId << ' ' << resultPath
+        out << (outcome.accepted ? "accepted\t" : "refused\t") << topicId << '\t' << resultPath
             << '\n';
     else
-        out << "failed " << topicId << ' ' << outcome.error << '\n';
+        out << "failed\t" << topicId << '\t' << outcome.error << '\n';
     if (outcome.answered && !outcome.error.empty())
         std::cerr << "MyZELKCmd: " << outcome.error << '\n';
     return outcome.accepted ? kExitOk : kExitItemFailed;

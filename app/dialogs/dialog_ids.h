@@ -7,6 +7,7 @@ constexpr int IDD_SETTINGS = 134;
 constexpr int IDD_COMMUNITY_SEARCH = 135;
 constexpr int IDD_INPUT = 136;
 constexpr int IDD_SIGN = 139;
+constexpr int IDD_REPLY = 140;
 constexpr int IDD_DEVELOP_SEARCH = 141;
 
 constexpr int IDC_OK = 1;
@@ -19,4 +20,5 @@ constexpr int IDC_LINK_CUSTOM_PATH = 1006;
 constexpr int IDC_LINK_BROWSE = 1007;
 constexpr int IDC_SEARCH_TITLE = 1009;
 constexpr int IDC_SIGN_TEXT = 1014;
+constexpr int IDC_REPLY_TEXT = 1015;
 constexpr int IDC_INPUT_ADDRESS = 23002;

@@ -3,11 +3,10 @@
 #include "app/dialogs/dialog_buttons.h"
 #include "app/dialogs/dialog_ids.h"
 #include "app/dialogs/dialog_units.h"
-#include "app/dialogs/sign_text.h"
+#include "app/dialogs/edit_text.h"
 #include "config/app_config.h"
 
 #include <QPlainTextEdit>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 CSignDlg::CSignDlg(CAppConfig& config, QWidget* parent) : QDialog(parent), m_config(config)
@@ -21,7 +20,7 @@ CSignDlg::CSignDlg(CAppConfig& config, QWidget* parent) : QDialog(parent), m_con
     m_edit->setObjectName(QString::number(IDC_SIGN_TEXT));
     m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_edit->setTabChangesFocus(true);
-    m_edit->setPlainText(SignToEditText(QString::fromStdString(m_config.GetUserSign())));
+    m_edit->setPlainText(CrLfToEditText(QString::fromStdString(m_config.GetUserSign())));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_edit, 1);
@@ -32,12 +31,6 @@ CSignDlg::CSignDlg(CAppConfig& config, QWidget* parent) : QDialog(parent), m_con
 
 void CSignDlg::accept()
 {
-    // The raw text, as toPlainText() would turn no-break spaces into spaces;
-    // its line breaks (Return, Shift+Return) become LF as there.
-    QString text = m_edit->document()->toRawText();
-    for (QChar& ch : text)
-        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
-            ch = u'\n';
-    m_config.SetUserSign(SignFromEditText(text).toStdString());
+    m_config.SetUserSign(EditTextToCrLf(TypedText(*m_edit->document())).toStdString());
     QDialog::accept();
 }

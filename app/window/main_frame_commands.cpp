@@ -2,6 +2,7 @@
 // the left bar's notifications and the dialogs.
 #include "acquire/url_classify.h"
 #include "app/dialogs/input_dlg.h"
+#include "app/dialogs/reply_dlg.h"
 #include "app/dialogs/search_dlg.h"
 #include "app/dialogs/settings_dlg.h"
 #include "app/dialogs/sign_dlg.h"
@@ -10,8 +11,12 @@
 #include "app/window/left_bar.h"
 #include "app/window/main_frame.h"
 #include "app/window/myzelk_app.h"
+#include "base/builtin_hosts.h"
+#include "base/debug_log.h"
 #include "base/file_helpers.h"
 #include "base/host_mapping.h"
+#include "platform/net/cookie_store.h"
+#include "reply/reply_poster.h"
 #include "tree/edit_tree_model.h"
 #include "views/document/myzelk_view.h"
 #include "views/document/offline_commands.h"
@@ -21,7 +26,9 @@
 #include <QToolBar>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
 
 void CMainFrame::OnCommand(unsigned command)
 {
@@ -204,12 +211,49 @@ void CMainFrame::QueueDownload(const std::string& address)
 void CMainFrame::OnReply()
 {
     const std::string address = m_view ? m_view->GetCurrentAddress() : std::string();
-    if (ParseTopicId(address, m_app.Config().GetHostForCommunity()) < 1)
+    const int topicId = ParseTopicId(address, m_app.Config().GetHostForCommunity());
+    if (topicId < 1)
     {
         m_app.DoMessageBox("当前的URL:" + address + "不提供回复功能。", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    // The reply dialog and its posting are not part of the program yet.
+    const std::string resultPath = std::string(m_app.Paths().m_szTempDir) + "/ReplyResult.htm";
+    if (!m_cookies)
+        m_cookies = std::make_unique<CCookieStore>(BrowserCookieFile(m_app.Paths().m_szAppDir));
+    CReplySettings settings;
+    settings.communityHost = m_app.Config().GetHostForCommunity();
+    settings.headerHost = GetBuiltInHosts().community;
+    settings.cookies = m_cookies.get();
+    // Written by the dialog's posting thread, read once it has ended.
+    auto last = std::make_shared<CReplyOutcome>();
+    CReplyDialog dialog(
+        topicId, m_app.Config().GetUserSign(),
+        [settings, resultPath, last](int id, const std::string& text)
+        {
+            *last = PostReply(id, text, resultPath, settings);
+            if (!last->error.empty())
+                WriteDebugLog(
+                    ("Reply to topic " + std::to_string(id) + ": " + last->error).c_str());
+            return last->accepted;
+        },
+        this);
+    dialog.exec();
+    switch (dialog.NextStep())
+    {
+    case CReplyDialog::Next::RefreshTopic:
+        m_view->OnRefresh();
+        break;
+    case CReplyDialog::Next::ShowAnswer:
+        // An earlier attempt's answer would mislead: without one of its own
+        // the reason is all there is to show.
+        if (last->answered)
+            OpenAddress(resultPath);
+        else
+            m_app.DoMessageBox("未能回复: " + last->error, MB_OK | MB_ICONWARNING);
+        break;
+    case CReplyDialog::Next::Nothing:
+        break;
+    }
 }
 
 void CMainFrame::OnLeftTabSelected(int tab)

@@ -173,6 +173,36 @@ TEST_F(CompanionTest, SavesWithTheBrowserPanelsCookies)
     EXPECT_EQ(fields[2], "欢迎 panel-user");
 }
 
+// A reply goes out with the panel's sign-in and the signature, and the topic
+// saved afterwards holds it; without a sign-in the service's refusal is kept
+// for the user to read.
+TEST_F(CompanionTest, RepliesWithTheBrowserPanelsSignIn)
+{
+    const fs::path result = install.Root() / "Temp/ReplyResult.htm";
+    const ProgramResult guest = Run({"reply", "5001", "游客的回复"});
+    EXPECT_EQ(guest.exitCode, 1) << guest.out << guest.err;
+    EXPECT_EQ(Fields(Lines(guest.out).at(0)).at(0), "refused") << guest.out;
+    EXPECT_NE(ReadFileBytes(result.string()).find("/Expert/login.asp"), std::string::npos);
+
+    fs::create_directories(install.Root() / "BrowserProfile");
+    std::ofstream(install.Root() / "BrowserProfile/cookies.txt")
+        << "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tZelkUser\tpanel-user\n";
+    std::ofstream(install.Root() / "MyZELK.cfg")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config><Item Name=\"UserSign\" "
+           "Value=\"-- 老王 &amp; co\"/></Config>\n";
+    const ProgramResult signedIn = Run({"reply", "5001", "SQLite 用 BEGIN IMMEDIATE 100%"});
+    EXPECT_EQ(signedIn.exitCode, 0) << signedIn.out << signedIn.err;
+    EXPECT_EQ(Fields(Lines(signedIn.out).at(0)).at(0), "accepted") << signedIn.out;
+
+    ASSERT_EQ(Run({"save", service.Url("/Expert/TopicView1.asp?id=5001")}).exitCode, 0);
+    const std::string topic =
+        ReadFileBytes((install.Root() / "Temp/Community_OffLineData_5001.xml").string());
+    EXPECT_NE(topic.find("panel-user"), std::string::npos) << topic;
+    EXPECT_NE(topic.find("SQLite 用 BEGIN IMMEDIATE 100%\r\n-- 老王 &amp; co"), std::string::npos)
+        << topic;
+    EXPECT_EQ(topic.find("游客的回复"), std::string::npos);
+}
+
 TEST_F(CompanionTest, SavingAgainAddsNoRowAndNoNode)
 {
     ASSERT_EQ(Run({"save", service.Url("/Expert/TopicView1.asp?id=4711")}).exitCode, 0);

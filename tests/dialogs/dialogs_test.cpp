@@ -1,10 +1,12 @@
+#include "app/dialogs/edit_text.h"
 #include "app/dialogs/input_dlg.h"
 #include "app/dialogs/program_file_dialog.h"
+#include "app/dialogs/reply_dlg.h"
 #include "app/dialogs/search_dlg.h"
 #include "app/dialogs/settings_dlg.h"
 #include "app/dialogs/sign_dlg.h"
-#include "app/dialogs/sign_text.h"
 #include "config/app_config.h"
+#include "tests/support/recording_message_box.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,7 +22,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <future>
 #include <iterator>
+#include <thread>
 #include <utility>
 
 namespace
@@ -86,6 +90,7 @@ private slots:
     void signDialog_okKeepsNoBreakSpaces();
     void searchDialog_searchesTwiceAndStaysOpen();
     void inputDialog_keepsTextAsTyped();
+    void replyDialog_postsOffTheWindowThreadAndAsksWhatNext();
 };
 
 void DialogsTest::settings_data()
@@ -185,9 +190,9 @@ void DialogsTest::signText_breaksBecomeCrLf()
     };
     for (const auto& [edited, stored] : cases)
     {
-        QCOMPARE(SignFromEditText(QString::fromUtf8(edited)), QString::fromUtf8(stored));
+        QCOMPARE(EditTextToCrLf(QString::fromUtf8(edited)), QString::fromUtf8(stored));
         // What was stored comes back into the edit with one LF per line.
-        QCOMPARE(SignFromEditText(SignToEditText(QString::fromUtf8(stored))),
+        QCOMPARE(EditTextToCrLf(CrLfToEditText(QString::fromUtf8(stored))),
                  QString::fromUtf8(stored));
     }
 }
@@ -257,6 +262,86 @@ void DialogsTest::inputDialog_keepsTextAsTyped()
         Click(dialog, button);
         QCOMPARE(dialog.m_strInput, button == 1 ? typed : QString());
     }
+}
+
+void DialogsTest::replyDialog_postsOffTheWindowThreadAndAsksWhatNext()
+{
+    RecordingMessageBox boxes(IDYES);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::vector<std::pair<int, std::string>> posts;
+    bool accept = false;
+    bool onWindowThread = true;
+    const std::thread::id windowThread = std::this_thread::get_id();
+    CReplyDialog dialog(42, "-- me",
+                        [&](int topicId, const std::string& text)
+                        {
+                            onWindowThread = std::this_thread::get_id() == windowThread;
+                            released.wait();
+                            posts.emplace_back(topicId, text);
+                            return accept;
+                        });
+    QCOMPARE(dialog.objectName(), QStringLiteral("140"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("回复对话框"));
+    auto* edit = Control<QPlainTextEdit>(dialog, 1015);
+    QCOMPARE(edit->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(edit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    edit->insertPlainText(QStringLiteral("第一行"));
+    QTest::keyClick(edit, Qt::Key_Return); // a new line, not OK
+    QTest::keyClicks(edit, QStringLiteral("a b"));
+    QVERIFY(dialog.isVisible());
+    QSignalSpy finished(&dialog, &CReplyDialog::postFinished);
+
+    // While the post is out, the window keeps running and nothing closes it.
+    Click(dialog, 1);
+    QVERIFY(dialog.IsPosting());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.reject();
+    QVERIFY(dialog.isVisible());
+    release.set_value();
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!onWindowThread);
+    QCOMPARE(posts.at(0), std::make_pair(42, std::string("第一行\r\na b\r\n-- me")));
+
+    // Refused, Yes: the dialog stays with the text for another try.
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(boxes.boxes().back().text, std::string(kReplyFailedQuestion));
+    QVERIFY(!edit->isReadOnly());
+
+    // Refused again, No: closed, the answer is to be shown.
+    boxes.SetAnswer(IDNO);
+    Click(dialog, 1);
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(posts.size(), size_t(2));
+    QCOMPARE(posts.at(1).second, posts.at(0).second);
+    QCOMPARE(dialog.NextStep(), CReplyDialog::Next::ShowAnswer);
+
+    // Accepted, Yes: the topic is to be shown again; Cancel sends nothing.
+    for (const int answer : {IDYES, IDNO})
+    {
+        CReplyDialog again(7, "", [&](int, const std::string&) { return accept; });
+        accept = true;
+        boxes.SetAnswer(answer);
+        QSignalSpy done(&again, &CReplyDialog::postFinished);
+        again.show();
+        Click(again, 1);
+        QVERIFY(done.wait(5000));
+        QCOMPARE(boxes.boxes().back().text, std::string(kReplyPostedQuestion));
+        QCOMPARE(again.result(), int(QDialog::Accepted));
+        QCOMPARE(again.NextStep(),
+                 answer == IDYES ? CReplyDialog::Next::RefreshTopic : CReplyDialog::Next::Nothing);
+    }
+    const size_t asked = boxes.boxes().size();
+    CReplyDialog cancelled(7, "", [&](int, const std::string&) { return true; });
+    cancelled.show();
+    Click(cancelled, 2);
+    QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+    QVERIFY(!cancelled.IsPosting());
+    QCOMPARE(boxes.boxes().size(), asked);
 }
 
 QTEST_MAIN(DialogsTest)

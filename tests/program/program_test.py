@@ -17,6 +17,7 @@ import sys
 import tempfile
 import time
 import traceback
+import urllib.request
 import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
@@ -33,6 +34,11 @@ MAIN_TITLE = "^MyZELK version"
 # Menus of the menu bar, left to right.
 SYSTEM, VIEW, OFFLINE, LINKS, DOWNLOAD = 0, 1, 2, 4, 5
 ROOM = "C++ 语言"  # room 12 of the sample service: topics 5001 and 5002
+# The sample service's sign-in and reply answer pages.
+SIGNED_IN = (238, 238, 255)
+REPLY_REFUSED = (255, 221, 221)
+REPLY_TOPIC = 5002
+SIGNATURE = "-- 老李的签名"
 
 STARTED = time.monotonic()
 
@@ -137,8 +143,18 @@ class Peers:
             return f.read().splitlines()
 
     def service_saw(self, fragment):
+        return self.service_count(fragment) > 0
+
+    def service_count(self, fragment):
         with open(self.service_log.name) as f:
-            return fragment in f.read()
+            return f.read().count(fragment)
+
+    def replies(self, topic):
+        """(user, content) of each reply the service holds for the topic."""
+        with urllib.request.urlopen(self.url("/Expert/TopicView1.asp?id=%d" % topic), timeout=10) as r:
+            root = ET.fromstring(r.read())
+        return [(reply.findtext("PostUserName"), reply.findtext("Content"))
+                for reply in root.iter("Reply")]
 
 
 class Program:
@@ -188,8 +204,10 @@ class Program:
         wait_for("menu %d" % index, self.others, timeout=5)
         keys(*keys_in_menu)
 
-    def dialog(self, min_width=150):
-        return wait_for("a dialog", lambda: [w for w, size in self.other_sizes() if size[0] >= min_width],
+    def dialog(self, min_width=150, besides=()):
+        """A dialog of the program other than those in `besides`."""
+        return wait_for("a dialog", lambda: [w for w, size in self.other_sizes()
+                                             if size[0] >= min_width and w not in besides],
                         timeout=10)[0]
 
     def no_dialogs(self):
@@ -204,12 +222,13 @@ class Program:
         keys("Return")
         self.no_dialogs()
 
-    def answer(self, question, yes):
-        """Waits for the box asking `question` and clicks Yes or No."""
+    def answer(self, question, yes, over=()):
+        """Waits for the box asking `question` (over the dialogs `over`) and
+        clicks Yes or No."""
         wait_for("the question " + question,
                  lambda: self.peers.boxes()[-1:] == [question], timeout=10)
 
-        box = self.dialog()
+        box = self.dialog(besides=over)
         # A click on its body activates the box, which marks its default
         # button (Yes) with a frame of the selection colour.
         left, top, _, _ = geometry(box)
@@ -468,6 +487,73 @@ def third_run(peers, shots, moved):
               "a waiting download was fetched after Yes")
 
 
+def fourth_run(peers, shots, moved):
+    """Replies by Ctrl+Q to the topic on screen: refused before signing in,
+    then, signed in through the browser panel, posted and shown."""
+    with Program(peers) as program:
+        middle = ((moved + program.width) // 2, program.height // 2)
+        view = lambda: screenshot().px(*middle)  # noqa: E731
+
+        def open_topic():
+            before = screenshot().pixels
+            program.given_address(LINKS, peers.url("/Expert/TopicView1.asp?id=%d" % REPLY_TOPIC))
+            wait_for("the topic in the panel", lambda: settled(before))
+
+        def settled(before):
+            return screenshot().pixels != before and stable()
+
+        def stable():
+            first = screenshot().pixels
+            time.sleep(0.3)
+            return first == screenshot().pixels
+
+        def reply(text):
+            click(*middle)  # the keyboard to the window, on a blank part of the page
+            keys("ctrl+q")
+            dialog = program.dialog()
+            type_text(text)
+            shots.take("reply-dialog.png")
+            keys("Tab", "Return")  # from the edit to OK, which Return presses
+            return dialog
+
+        open_topic()
+        dialog = reply("没有登录的回复")
+        program.answer("未能够回复成功，可能是网络问题! 是否保留现在的回复稍候再试？", yes=False,
+                       over=[dialog])
+        program.no_dialogs()
+        wait_for("the refusal in the panel", lambda: view() == REPLY_REFUSED)
+        shots.take("reply-refused.png")
+        with open(os.path.join(peers.inst, "Temp/ReplyResult.htm"), "rb") as f:
+            check("请先登录".encode("gb2312") in f.read(), "ReplyResult.htm does not hold the refusal")
+
+        program.given_address(LINKS, peers.url("/Expert/login.asp"))
+        wait_for("the sign-in form", lambda: view() == WHITE)
+        click(*middle)
+        type_text("laoli")
+        keys("Return")
+        wait_for("the signed-in page", lambda: view() == SIGNED_IN)
+        cookies = os.path.join(peers.inst, "BrowserProfile/cookies.txt")
+        wait_for("the sign-in in the cookie file",
+                 lambda: os.path.exists(cookies) and "ZelkUser\tlaoli" in open(cookies).read())
+
+        open_topic()
+        fetched = peers.service_count("GET /Expert/TopicView1.asp?id=%d " % REPLY_TOPIC)
+        text = "登录以后的回复：用 BEGIN IMMEDIATE"
+        dialog = reply(text)
+        program.answer("回复成功，是否立即查看该贴？", yes=True, over=[dialog])
+        program.no_dialogs()
+        wait_for("the topic fetched again",
+                 lambda: peers.service_count("GET /Expert/TopicView1.asp?id=%d " % REPLY_TOPIC) > fetched)
+        wait_for("the refreshed topic painted", stable)
+        shots.take("reply-posted.png")
+        replies = peers.replies(REPLY_TOPIC)
+        # (XML readers give CR LF as LF.)
+        check(replies[-1] == ("laoli", text + "\n" + SIGNATURE),
+              "the topic's last reply is %r" % (replies[-1:],))
+        check(not any("没有登录" in (c or "") for _, c in replies), "the refused reply was recorded")
+        check(program.exit_by_menu() == 0, "the program did not end cleanly")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
@@ -486,6 +572,8 @@ def main():
         second_run(peers, shots, bare_top, moved)
         peers.set_config(LinkOpenMode=2, LinkOpenCustomPath=peers.recorder)
         third_run(peers, shots, moved)
+        peers.set_config(LinkOpenMode=1, UserSign=SIGNATURE.replace("\n", "\r\n"))
+        fourth_run(peers, shots, moved)
         passed = True
     except Exception as failure:  # noqa: BLE001 -- any failure keeps the evidence
         traceback.print_exc()

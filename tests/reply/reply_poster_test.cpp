@@ -6,12 +6,14 @@
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -94,6 +96,30 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
+// `text` packed as zlib's deflateInit2 gives it: 31 gzip, -15 raw deflate.
+std::string Packed(const std::string& text, int windowBits)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, text.size()), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+std::string PackedAnswer(const char* coding, const std::string& body)
+{
+    return std::string("HTTP/1.1 200 OK\r\nContent-Encoding: ") + coding +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+const std::string kLink123 = "<a href=\"/Expert/TopicView1.asp?id=123\">ok</a>";
+
 const std::string kAnswer123 = "HTTP/1.1 200 OK\r\nContent-Length: 46\r\n\r\n"
                                "<a href=\"/Expert/TopicView1.asp?id=123\">ok</a>";
 
@@ -151,7 +177,7 @@ TEST_F(ReplyPosterTest, SendsTheBrowserCookiesAndChineseAsGbkBytes)
     OneShotServer server(kAnswer123);
     Post(server, 987, "回复", &cookies);
     const std::string request = server.Request();
-    EXPECT_NE(request.find("\r\nCookie: ZelkUser=tom s_cc=true; "), std::string::npos);
+    EXPECT_NE(request.find("\r\nCookie: ZelkUser=tom; s_cc=true; "), std::string::npos);
     EXPECT_NE(request.find("?Topicid=4387773\r\n"), std::string::npos);
     EXPECT_NE(request.find("&ReplyContent=%BB%D8%B8%B4\r\n" + std::string(1, '\0')),
               std::string::npos);
@@ -172,6 +198,10 @@ TEST_F(ReplyPosterTest, AcceptsOnlyAnAnswerLinkingToTheTopicAndKeepsIt)
          "15\r\n<a href=\"TopicView1.a\r\n10\r\nsp?id=123\">x</a>\r\n0\r\n\r\n",
          true},
         {123, "HTTP/1.0 500 Oops\r\n\r\nTopicView1.asp?id=123\"", true},
+        // Compressed answers are judged, and kept, unpacked.
+        {123, PackedAnswer("gzip", Packed(kLink123, 31)), true},
+        {123, PackedAnswer("deflate", Packed(kLink123, -15)), true},
+        {1234, PackedAnswer("gzip", Packed(kLink123, 31)), false},
     };
     for (const auto& c : cases)
     {
@@ -205,6 +235,26 @@ TEST_F(ReplyPosterTest, FailuresLeaveTheEarlierResultAlone)
         OneShotServer server(kAnswer123);
         const CReplyOutcome outcome = Post(server, 123, "smile \xF0\x9F\x98\x80");
         EXPECT_NE(outcome.error.find("character set"), std::string::npos);
+    }
+    {
+        // Takes the connection (the listen queue does) and never answers.
+        const int listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(listen(listener, 4), 0);
+        socklen_t size = sizeof address;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+        CReplySettings settings;
+        settings.communityHost = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        settings.totalTimeoutMs = 300;
+        const auto start = std::chrono::steady_clock::now();
+        const CReplyOutcome outcome = PostReply(123, "x", m_result, settings);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_FALSE(outcome.answered);
+        EXPECT_NE(outcome.error.find("time-out"), std::string::npos) << outcome.error;
+        close(listener);
     }
     EXPECT_EQ(ReadFile(m_result), "earlier");
 }

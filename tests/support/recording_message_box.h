@@ -25,6 +25,11 @@ public:
         m_boxes.push_back({text, caption, type});
         return m_answer;
     }
+    void SetAnswer(int answer)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_answer = answer;
+    }
     std::vector<Box> boxes() const
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -5,7 +5,7 @@ Serves the three host roles of the program on one port: the forum (topic
 XML, the reply script), the article site and the full-text search host.
 Paths decide the role; only "/" differs by the Host header.
 
-    python3 sample_service.py [--port 0] [--bind 127.0.0.1] [--require-login]
+    python3 sample_service.py [--port 0] [--bind 127.0.0.1] [--allow-guest]
 
 The first line on stdout is the port number (useful with --port 0).
 """
@@ -154,18 +154,20 @@ def render_article(article):
     return page.encode("gb2312")
 
 
-def bench_page(count, delay):
-    """A page with `count` resources: images, style sheets and scripts."""
+def bench_page(count, delay, hosts=1, port=0):
+    """A page with `count` resources: images, style sheets and scripts; with
+    hosts > 1 they are spread over h0.localhost, h1.localhost ... (loopback)."""
     q = "?delay=%d" % delay if delay else ""
     parts = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>%d resources</title>' % count]
     body = []
     for i in range(count):
+        at = "http://h%d.localhost:%d" % (i % hosts, port) if hosts > 1 else ""
         if i % 4 == 1:
-            parts.append('<link rel="stylesheet" href="/bench/css/%d.css%s">' % (i, q))
+            parts.append('<link rel="stylesheet" href="%s/bench/css/%d.css%s">' % (at, i, q))
         elif i % 4 == 3:
-            parts.append('<script src="/bench/js/%d.js%s"></script>' % (i, q))
+            parts.append('<script src="%s/bench/js/%d.js%s"></script>' % (at, i, q))
         else:
-            body.append('<img src="/bench/img/%d-%d.png%s" width="32" height="32">' % (i, i * 37, q))
+            body.append('<img src="%s/bench/img/%d-%d.png%s" width="32" height="32">' % (at, i, i * 37, q))
     parts.append("</head><body><h1>Benchmark page</h1>")
     parts.extend(body)
     parts.append("</body></html>")
@@ -177,6 +179,23 @@ REPLY_FORM = """<html><head><meta http-equiv="Content-Type" content="text/html; 
 <form method="post" action="/Expert/reply.asp">
 <input type="hidden" name="Topicid" value="%d"><input type="hidden" name="xmlReply" value="aaaaa">
 <textarea name="ReplyContent"></textarea><input type="submit" value="提交回复"></form></body></html>
+"""
+
+# The sign-in form: one big name field filling most of the page, so a click
+# almost anywhere (or the page's focus) lands in it; Enter signs in. Pages of
+# the sign-in and the reply answers have colours of their own, for tests
+# that watch the screen.
+LOGIN_FORM = """<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">
+<title>登录 ZELK 社区</title>
+<style>body { margin: 0; font: 16px sans-serif; }
+input[name=user] { display: block; box-sizing: border-box; width: 100%%; height: 70vh; font-size: 40px; }
+p { margin: 12px; }</style></head><body>
+<form method="get" action="/Expert/login.asp"><input name="user" autofocus placeholder="用户名">
+<p>%s<input type="submit" value="登录"></p></form></body></html>
+"""
+
+SIGNED_IN_PAGE = """<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">
+<title>已登录</title></head><body style="background:#eef"><h1>已登录：%s</h1><p><a href="/">返回首页</a></p></body></html>
 """
 
 XSL_SKIN_PATH = os.path.join(STATIC, "xsl", "topic.xsl")
@@ -296,9 +315,7 @@ class Handler(BaseHTTPRequestHandler):
             tid = query.get("Topicid", query.get("topicid", ["0"]))[0]
             return self.send(200, (REPLY_FORM % int(tid if tid.isdigit() else 0)).encode("gb2312"))
         if low == "/expert/login.asp":
-            user = query.get("user", ["guest"])[0]
-            return self.send(200, b"<html><body>signed in</body></html>",
-                             headers=[("Set-Cookie", "ZelkUser=%s; Path=/" % urllib.parse.quote(user))])
+            return self.login(query.get("user", [""])[0].strip())
         if low == "/ad/banner.htm":
             return self.send(200, BANNER_PAGE.encode("utf-8"))
         if low == "/expert/welcome.asp":
@@ -353,6 +370,14 @@ class Handler(BaseHTTPRequestHandler):
                 return urllib.parse.unquote(v)
         return ""
 
+    def login(self, user):
+        """Without a name the form; with one a session cookie (no expiry)."""
+        if not user or user == "guest":
+            note = "请输入用户名。" if "user=" in self.path else ""
+            return self.send(200, (LOGIN_FORM % note).encode("utf-8"))
+        self.send(200, (SIGNED_IN_PAGE % esc(user)).encode("utf-8"),
+                  headers=[("Set-Cookie", "ZelkUser=%s; Path=/" % urllib.parse.quote(user))])
+
     def welcome(self):
         user = self.cookie("ZelkUser") or "游客"
         earlier = self.cookie("ZelkVisits")
@@ -387,7 +412,9 @@ class Handler(BaseHTTPRequestHandler):
     def bench(self, path, query):
         if path == "/bench/page.html":
             count = int(query.get("n", ["40"])[0])
-            return self.send(200, bench_page(count, int(query.get("delay", ["0"])[0] or 0)))
+            return self.send(200, bench_page(count, int(query.get("delay", ["0"])[0] or 0),
+                                             int(query.get("hosts", ["1"])[0] or 1),
+                                             self.server.server_address[1]))
         self.delay(query)
         name = path.rsplit("/", 1)[1]
         if path.startswith("/bench/img/"):
@@ -544,12 +571,19 @@ class Handler(BaseHTTPRequestHandler):
         ok, message, topic_id = self.check_reply(body)
         if ok:
             page = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=gb2312">'
-                    '<title>回复成功</title></head><body><p>回复成功！</p>'
+                    '<title>回复成功</title></head><body style="background:#dfd"><p>回复成功！</p>'
                     '<a href="/Expert/TopicView1.asp?id=%d">返回贴子</a></body></html>' % topic_id)
         else:
+            login = ('<p><a href="/Expert/login.asp">登录</a></p>' if message == NOT_SIGNED_IN else "")
             page = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=gb2312">'
-                    '<title>回复失败</title></head><body><p>回复失败：%s</p></body></html>' % esc(message))
-        self.send(200, page.encode("gb2312"))
+                    '<title>回复失败</title></head><body style="background:#fdd"><p>回复失败：%s</p>%s'
+                    '</body></html>'
+                    % (esc(message), login))
+        body, headers = page.encode("gb2312"), []
+        # Packed when the client allows it, as the real site's server does.
+        if "gzip" in (self.headers.get("Accept-Encoding") or "").lower():
+            body, headers = gzip.compress(body), [("Content-Encoding", "gzip")]
+        self.send(200, body, headers=headers)
 
     def check_reply(self, body):
         """Checks the form as the program sends it; returns (ok, message, topic id)."""
@@ -576,11 +610,14 @@ class Handler(BaseHTTPRequestHandler):
             k, _, v = item.strip().partition("=")
             if k == "ZelkUser" and v:
                 user = urllib.parse.unquote(v)
-        if self.server.require_login and user == "guest":
-            return False, "请先登录", 0
+        if not self.server.allow_guest and user == "guest":
+            return False, NOT_SIGNED_IN, 0
         if not self.server.store.add_reply(int(tid), user, content):
             return False, "贴子不存在", 0
         return True, "", int(tid)
+
+
+NOT_SIGNED_IN = "请先登录"
 
 
 class Server(ThreadingHTTPServer):
@@ -606,8 +643,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--bind", default="127.0.0.1")
-    parser.add_argument("--require-login", action="store_true",
-                        help="refuse replies without the ZelkUser cookie (see /Expert/login.asp?user=NAME)")
+    parser.add_argument("--allow-guest", action="store_true",
+                        help="accept replies without the ZelkUser cookie of /Expert/login.asp")
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("--write-samples", metavar="DIR")
     args = parser.parse_args()
@@ -621,7 +658,7 @@ def main():
     server = Server((args.bind, args.port), Handler)
     server.store = store
     server.verbose = args.verbose
-    server.require_login = args.require_login
+    server.allow_guest = args.allow_guest
     server.stopping = False
     sys.stdout.write("%d\n" % server.server_address[1])
     sys.stdout.flush()

@@ -1,6 +1,8 @@
-#include "app/dialogs/sign_text.h"
+#include "app/dialogs/edit_text.h"
 
-QString SignToEditText(const QString& stored)
+#include <QTextDocument>
+
+QString CrLfToEditText(const QString& stored)
 {
     QString text;
     text.reserve(stored.size());
@@ -12,14 +14,14 @@ QString SignToEditText(const QString& stored)
     return text;
 }
 
-QString SignFromEditText(const QString& edited)
+QString EditTextToCrLf(const QString& edited)
 {
     QString stored;
     stored.reserve(edited.size() + edited.count(u'\n'));
     for (const QChar ch : edited)
     {
         // A Qt edit reports every line break as LF: each one the user typed
-        // or pasted is a line of the signature, kept as CR LF. A CR outside a
+        // or pasted is a line of the text, kept as CR LF. A CR outside a
         // CR LF pair is no line break and is dropped.
         if (ch == u'\n')
             stored.append(QStringLiteral("\r\n"));
@@ -27,4 +29,13 @@ QString SignFromEditText(const QString& edited)
             stored.append(ch);
     }
     return stored;
+}
+
+QString TypedText(const QTextDocument& document)
+{
+    QString text = document.toRawText();
+    for (QChar& ch : text)
+        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
+            ch = u'\n';
+    return text;
 }
