@@ -22,6 +22,11 @@ constexpr size_t kEntrySize = 1024;
 
 void SetDebugLogPathForTesting(const char* path)
 {
+    SetDebugLogPath(path);
+}
+
+void SetDebugLogPath(const char* path)
+{
     std::lock_guard<std::mutex> lock(g_logLock);
     if (g_log)
     {

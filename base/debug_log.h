@@ -17,5 +17,8 @@ const char* DescribeComError(const _com_error& error);
 // Formats into 2048 bytes and shows an OK box with caption "error".
 int ShowErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Test hook: the log file's name (default "debug.txt"); closes an open log.
+// The log file's name (default "debug.txt", in the current folder); an
+// installed copy logs into the user's data folder. Closes an open log.
+void SetDebugLogPath(const char* path);
+// Test hook: the same.
 void SetDebugLogPathForTesting(const char* path);

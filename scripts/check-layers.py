@@ -34,7 +34,7 @@ ALLOWED = {
 }
 # Folders that may use anything of the project.
 FREE = {"tests", "bench", "tools", "fuzz"}
-SKIP = {"resources", "scripts", ".ci", ".git", ".deps", ".cache"}
+SKIP = {"resources", "scripts", "packaging", ".ci", ".git", ".deps", ".cache"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 QT = re.compile(r"^Q[A-Za-z]*(/|$)")

@@ -20,6 +20,8 @@ PACKAGES=(
   fp-utils libchm-dev libchm-bin
   # static checks
   clang-format clang-tidy
+  # the Debian package and its checks (scripts/test-package.sh)
+  dpkg-dev fakeroot lintian desktop-file-utils appstream
   # peers and tools used by the tests: XSL skin check, MHTML check,
   # sample service, real SMTP servers
   xsltproc chromium fonts-wqy-microhei python3 python3-aiosmtpd

@@ -22,7 +22,7 @@ int CommandReply(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     }
     const int topicId = std::atoi(argv[0]);
     const CAppPaths& paths = core.Paths();
-    const CCookieStore cookies(BrowserCookieFile(paths.m_szAppDir));
+    const CCookieStore cookies(BrowserCookieFile(paths.m_szDataDir));
     CReplySettings settings;
     settings.communityHost = core.Config().GetHostForCommunity();
     settings.headerHost = GetBuiltInHosts().community;

@@ -207,7 +207,7 @@ int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     CSaveSession session(core, tree, ui, out);
     CDownloadQueue queue(ClassifyHostsFromConfig(core.Config()));
     // Downloads carry the cookies of the program's browser panel (a sign-in).
-    CCookieStore cookies(BrowserCookieFile(core.Paths().m_szAppDir));
+    CCookieStore cookies(BrowserCookieFile(core.Paths().m_szDataDir));
     ArchiveOptions options;
     options.fetch.cookies = &cookies;
     CDownloadWorker worker(queue, session, session, downloads.path(), options);

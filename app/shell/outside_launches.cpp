@@ -117,6 +117,11 @@ int COutsideLaunches::CheckForUpdate(int silent)
     m_config.SetLastUpdateTime(FormatLocalTime(now));
 
     const bool newer = m_hooks.newerVersion();
+    if (newer && m_paths.m_mode == AppMode::Installed)
+    {
+        PlatformMessageBox(kUpdateByPackageManager, kCaption, MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
     if (newer && PlatformMessageBox(kUpdateQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
     {
         const std::string updater = Format("%s/BraeAutoUpdate", m_paths.m_szAppDir);

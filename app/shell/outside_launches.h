@@ -30,6 +30,13 @@ std::string GetMakerMailServer();
 
 constexpr const char* kUpdateQuestion = "网上已有更新版本，是否立即更新？";
 constexpr const char* kAlreadyLatest = "您的版本已是最新的版本!";
+// An installed copy's files belong to the package manager: the updater is
+// not offered, the user is told how to update instead.
+constexpr const char* kUpdateByPackageManager =
+    "网上已有更新版本。\n本机的 MyZELK 由系统的软件包管理器安装，不能在程序中更新。"
+    "请用软件包管理器安装新版本，例如：\n"
+    "sudo apt update && sudo apt install --only-upgrade myzelk\n"
+    "或从 http://www.tarnwell.example/ 下载新的软件包，用 sudo apt install ./文件名.deb 安装。";
 
 // What the program hands the feedback module, in the module's order.
 struct CFeedbackArguments
@@ -62,7 +69,8 @@ public:
 
     // At most once per 15 days: asks the update module, offers the updater
     // and on Yes starts it and ends the process with exit code 1 (the
-    // configuration is not saved). Returns 0 whenever it returns.
+    // configuration is not saved). An installed copy says how to update
+    // with the package manager instead. Returns 0 whenever it returns.
     int CheckForUpdate(int silent);
     void OpenHelp();
     void ShowSponsorPage();

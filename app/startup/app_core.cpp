@@ -30,6 +30,9 @@ CMyZELKCore::StartResult CMyZELKCore::Start(const Options& options)
         return StartResult::PathsFailed;
     }
 
+    // Installed, the current folder may be anything (often not writable).
+    if (m_paths.m_mode == AppMode::Installed)
+        SetDebugLogPath((std::string(m_paths.m_szDataDir) + "debug.txt").c_str());
     RemoveLeftovers(m_paths);
 
     // A missing or malformed file leaves the store empty: defaults apply.

@@ -269,7 +269,7 @@ bool CMainFrame::StartDownloads()
     calls.errorBox = [this](const std::string& text)
     { m_app.DoMessageBox(text, MB_OK | MB_ICONERROR); };
     // Downloads carry the browser panel's cookies (a sign-in).
-    m_cookies = std::make_unique<CCookieStore>(BrowserCookieFile(m_app.Paths().m_szAppDir));
+    m_cookies = std::make_unique<CCookieStore>(BrowserCookieFile(m_app.Paths().m_szDataDir));
     ArchiveOptions options;
     options.fetch.cookies = m_cookies.get();
     m_downloads = std::make_unique<CFrameDownloads>(*m_app.Store(), m_app.Paths(), m_app.Config(),

@@ -219,7 +219,7 @@ void CMainFrame::OnReply()
     }
     const std::string resultPath = std::string(m_app.Paths().m_szTempDir) + "/ReplyResult.htm";
     if (!m_cookies)
-        m_cookies = std::make_unique<CCookieStore>(BrowserCookieFile(m_app.Paths().m_szAppDir));
+        m_cookies = std::make_unique<CCookieStore>(BrowserCookieFile(m_app.Paths().m_szDataDir));
     CReplySettings settings;
     settings.communityHost = m_app.Config().GetHostForCommunity();
     settings.headerHost = GetBuiltInHosts().community;

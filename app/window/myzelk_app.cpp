@@ -3,6 +3,8 @@
 #include "app/window/main_frame.h"
 #include "app/window/transient_notice.h"
 #include "app/window/ui_thread_bridge.h"
+#include "outside/LQExploreManager/LQExploreManager.h"
+#include "platform/net/cookie_store.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -147,10 +149,12 @@ bool CMyZELKApp::InitInstance(const Options& options)
     if (options.checkForUpdate)
         m_launches->CheckForUpdate(1);
 
-    // The profile lives in the application folder, as the program's other
-    // settings do, not in the user's home.
+    // The profile lives with the configuration file: in the application
+    // folder of a portable copy, in the user's configuration folder of an
+    // installed one. The browser panel's profile goes with the user's data.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                       QString::fromUtf8(Paths().m_szAppDir));
+                       QString::fromUtf8(Paths().m_szConfigDir));
+    CLQExploreManager::SetProfileFolder(BrowserProfileDir(Paths().m_szDataDir).c_str());
     m_profile = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                             kProfileOrganisation, kProfileApplication);
     LoadStdProfileSettings(kRecentFileCount);

@@ -1,5 +1,6 @@
 #include "outside/BraeAutoUpdate/update_installer.h"
 
+#include "base/app_mode.h"
 #include "platform/net/cookie_store.h"
 
 #include <archive.h>
@@ -26,6 +27,9 @@ constexpr const char* kWorkFolder = ".myzelk-update";
 constexpr const char* kNewSuffix = ".myzelk-new";
 constexpr const char* kOldSuffix = ".myzelk-old";
 constexpr const char* kUnchanged = "原有的安装保持不变。";
+constexpr const char* kInstalledCopyReason =
+    "这个 MyZELK 安装在系统中（程序文件夹属于软件包管理器或不可写），在线更新不会改动它。"
+    "请用软件包管理器安装新版本，例如：sudo apt update && sudo apt install --only-upgrade myzelk";
 constexpr std::size_t kMaxEntries = 20000;
 constexpr std::size_t kMaxPathBytes = 259; // as the program's own path buffers
 
@@ -783,6 +787,10 @@ CUpdateResult RunUpdate(const CUpdateOptions& options, const CUpdateHooks& hooks
     };
     if (::stat(options.programPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return Failure("找不到要更新的程序：" + options.programPath);
+    // The package manager's files are replaced by the package manager only;
+    // not even the lock file is written here.
+    if (DetectAppMode((installDir + "/").c_str()) == AppMode::Installed)
+        return Failure(kInstalledCopyReason);
     InstallationLock lock(installDir);
     if (!lock.Take())
         return Failure("另一个更新程序正在更新这个安装，请等它结束。");

@@ -62,6 +62,7 @@ struct CUpdateOptions
 
 // The whole update except the restart. One updater at a time per
 // installation: while another holds it, this one fails and touches nothing.
+// An installed copy (base/app_mode.h) is refused before anything is written.
 CUpdateResult RunUpdate(const CUpdateOptions& options, const CUpdateHooks& hooks = {});
 
 // Unpacks `packageFile` into `installDir` (ending without "/") as one set.

@@ -206,6 +206,14 @@ protected:
 };
 SampleServiceProcess* UpdaterFailure::service = nullptr;
 
+TEST_F(UpdaterFailure, AnInstalledCopyIsLeftToThePackageManager)
+{
+    // The marker of the install rules; root could write the folder all the same.
+    Write(install + "/MyZELK.installed", "installed\n");
+    before = Snapshot(dir.path());
+    ExpectUnchanged(RunUpdate(Options()), "软件包管理器");
+}
+
 TEST_F(UpdaterFailure, WrongHashLeavesEveryFile)
 {
     ExpectUnchanged(RunUpdate(Options("?hash=wrong")), "SHA-256");

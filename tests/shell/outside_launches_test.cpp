@@ -179,6 +179,19 @@ TEST_F(UpdateCheckTest, AlreadyLatestOnlyFromTheMenu)
     EXPECT_EQ(asked, 2);
 }
 
+TEST_F(UpdateCheckTest, InstalledCopySaysHowToUpdateAndStartsNothing)
+{
+    paths.m_mode = AppMode::Installed;
+    newer = true;
+    RecordingMessageBox boxes(IDYES);
+    EXPECT_EQ(Check(1), 0);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, kUpdateByPackageManager);
+    EXPECT_EQ(boxes.boxes()[0].type & 0xF, static_cast<unsigned>(MB_OK));
+    EXPECT_TRUE(started.empty());
+    EXPECT_TRUE(exitCodes.empty());
+}
+
 // The Yes path in a child process, the way the program runs it: a core
 // that would save the configuration at a normal exit, the real program
 // start and the real process end. A stand-in updater reports its argument
