@@ -11,7 +11,12 @@
 std::string EncodeFormBytes(std::string_view bytes);
 
 // Converts UTF-8 text to GBK (the superset of GB2312 the community reads)
-// and encodes it. Nothing, with the reason in `error`, when the text is not
-// valid UTF-8 or holds characters GBK cannot carry: a reply is refused
-// rather than sent with characters replaced.
+// and encodes it; no-break spaces, which GBK lacks, go as spaces. Nothing,
+// with the reason in `error`, when the text is not valid UTF-8 or holds
+// characters GBK cannot carry: a reply is refused rather than sent with
+// characters replaced.
 std::optional<std::string> EncodeFormText(std::string_view utf8, std::string* error = nullptr);
+
+// The first character (its UTF-8 bytes) EncodeFormText would refuse; empty
+// when it takes the whole text.
+std::string FirstUncarriableCharacter(std::string_view utf8);

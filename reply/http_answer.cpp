@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -77,11 +78,17 @@ AnswerState DecodeChunked(std::string_view data, std::string& body)
         const size_t lineEnd = data.find("\r\n", pos);
         if (lineEnd == std::string_view::npos)
             return AnswerState::Incomplete;
-        const std::string sizeText(data.substr(pos, lineEnd - pos));
-        char* end = nullptr;
-        const unsigned long size = std::strtoul(sizeText.c_str(), &end, 16);
-        if (end == sizeText.c_str() || (*end && *end != ';' && *end != ' '))
+        // Hex digits only (strtoul would take a sign and wrap), few enough
+        // that the size cannot overflow; extensions after ';' are ignored.
+        const std::string_view line = data.substr(pos, lineEnd - pos);
+        size_t digits = 0;
+        while (digits < line.size() && std::isxdigit(static_cast<unsigned char>(line[digits])))
+            ++digits;
+        if (digits == 0 || digits > 15 ||
+            (digits < line.size() && line[digits] != ';' && line[digits] != ' ' &&
+             line[digits] != '\t'))
             return AnswerState::Malformed;
+        const size_t size = std::stoull(std::string(line.substr(0, digits)), nullptr, 16);
         pos = lineEnd + 2;
         if (size == 0)
         {
@@ -96,7 +103,7 @@ AnswerState DecodeChunked(std::string_view data, std::string& body)
                 pos = trailerEnd + 2;
             }
         }
-        if (data.size() < pos + size + 2)
+        if (data.size() - pos < size + 2)
             return AnswerState::Incomplete;
         body.append(data.substr(pos, size));
         if (data.substr(pos + size, 2) != "\r\n")

@@ -126,6 +126,13 @@ long CRawConnection::Receive(char* buffer, size_t size, Deadline deadline, std::
 {
     for (;;)
     {
+        // Also when bytes keep coming: a server that never pauses must not
+        // hold the reader past its time.
+        if (std::chrono::steady_clock::now() >= deadline)
+        {
+            SetError(error, "time-out talking to " + m_impl->address);
+            return -1;
+        }
         size_t received = 0;
         const CURLcode code = curl_easy_recv(m_impl->easy, buffer, size, &received);
         if (code == CURLE_AGAIN)

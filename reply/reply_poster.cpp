@@ -52,7 +52,11 @@ std::optional<CHttpAnswer> ReadAnswer(CRawConnection& connection, CRawConnection
 
 bool SplitHostPort(const std::string& hostAndPort, std::string& name, int& port)
 {
-    const size_t colon = hostAndPort.rfind(':');
+    size_t colon = hostAndPort.rfind(':');
+    // The colons of an IPv6 literal ("[::1]") are no port separator.
+    const size_t bracket = hostAndPort.rfind(']');
+    if (bracket != std::string::npos && colon != std::string::npos && colon < bracket)
+        colon = std::string::npos;
     name = hostAndPort.substr(0, colon);
     port = 80;
     if (colon != std::string::npos)
@@ -106,7 +110,8 @@ CReplyOutcome PostReply(int topicId, const std::string& text, const std::string&
     outcome.answered = true;
     outcome.status = answer->status;
     const long length = static_cast<long>(answer->body.size());
-    if (WriteWholeFile(resultPath.c_str(), answer->body.data(), length) != length)
+    outcome.written = WriteWholeFile(resultPath.c_str(), answer->body.data(), length) == length;
+    if (!outcome.written)
         outcome.error = "cannot write " + resultPath + ": " + std::strerror(errno);
     outcome.accepted = ReplyAnswerNamesTopic(answer->body, topicId);
     return outcome;

@@ -25,13 +25,15 @@ struct CReplySettings
 struct CReplyOutcome
 {
     bool accepted = false; // the answer links to the topic
-    bool answered = false; // a whole answer was read (and written to the result file)
+    bool answered = false; // a whole answer was read
+    bool written = false;  // ... and is in the result file
     long status = 0;       // HTTP status of the answer, 0 without one
     std::string error;     // why nothing was sent or read, or the file not written
 };
 
 // Splits "name[:port]"; port 80 when none is given. False when the port is
 // not a number from 1 to 65535 or the name is empty.
+// "[::1]" and "[::1]:8080" are IPv6 literals with their brackets kept.
 bool SplitHostPort(const std::string& hostAndPort, std::string& name, int& port);
 
 // Sends `text` (UTF-8: the user's text with the signature) as the reply to

@@ -2,6 +2,7 @@
 
 #include "base/file_helpers.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace
@@ -75,5 +76,9 @@ bool ReplyAnswerNamesTopic(const std::string& answer, int topicId)
 {
     std::string idText;
     TextBetween(answer, 0, "TopicView1.asp?id=", "\"", idText);
-    return topicId > 0 && std::atoi(idText.c_str()) == topicId;
+    // As atoi reads it, but an id past the int range names no topic here
+    // (glibc's atoi would wrap 4294967419 round to 123).
+    errno = 0;
+    const long long id = std::strtoll(idText.c_str(), nullptr, 10);
+    return topicId > 0 && errno != ERANGE && id == topicId;
 }

@@ -5,6 +5,7 @@
 #include "app/dialogs/dialog_units.h"
 #include "app/dialogs/edit_text.h"
 #include "platform/message_box.h"
+#include "reply/form_encoding.h"
 #include "reply/reply_request.h"
 
 #include <QPlainTextEdit>
@@ -56,15 +57,34 @@ void CReplyDialog::accept()
 {
     if (m_posting)
         return;
+    const std::string text = ReplyText();
+    // Refused here, with the character named, rather than as a failed post
+    // that "may be a network problem" and fails again on every try.
+    const std::string uncarriable = FirstUncarriableCharacter(text);
+    if (!uncarriable.empty())
+    {
+        PlatformMessageBox("回复中的字符“" + uncarriable +
+                               "”无法以论坛的 GB2312/GBK 编码发送，请删除或替换后再试。",
+                           std::string(), MB_OK | MB_ICONWARNING);
+        return;
+    }
     if (m_worker.joinable())
         m_worker.join(); // the last post's thread, long done
     SetPosting(true);
     // The destructor waits for this thread, so the dialog outlives it; a
     // queued call to a dialog destroyed meanwhile is dropped by Qt.
     m_worker = std::thread(
-        [this, poster = m_poster, topicId = m_topicId, text = ReplyText()]
+        [this, poster = m_poster, topicId = m_topicId, text]
         {
-            const bool accepted = poster && poster(topicId, text);
+            bool accepted = false;
+            try
+            {
+                accepted = poster && poster(topicId, text);
+            }
+            catch (...)
+            {
+                // Out of memory and the like: a failed post, not the end of the program.
+            }
             QMetaObject::invokeMethod(
                 this, [this, accepted] { OnPosted(accepted); }, Qt::QueuedConnection);
         });

@@ -26,6 +26,7 @@
 #include <QToolBar>
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -230,7 +231,15 @@ void CMainFrame::OnReply()
         topicId, m_app.Config().GetUserSign(),
         [settings, resultPath, last](int id, const std::string& text)
         {
-            *last = PostReply(id, text, resultPath, settings);
+            try
+            {
+                *last = PostReply(id, text, resultPath, settings);
+            }
+            catch (const std::exception& e)
+            {
+                *last = CReplyOutcome();
+                last->error = e.what();
+            }
             if (!last->error.empty())
                 WriteDebugLog(
                     ("Reply to topic " + std::to_string(id) + ": " + last->error).c_str());
@@ -246,7 +255,7 @@ void CMainFrame::OnReply()
     case CReplyDialog::Next::ShowAnswer:
         // An earlier attempt's answer would mislead: without one of its own
         // the reason is all there is to show.
-        if (last->answered)
+        if (last->written)
             OpenAddress(resultPath);
         else
             m_app.DoMessageBox("未能回复: " + last->error, MB_OK | MB_ICONWARNING);

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <future>
 #include <iterator>
 #include <thread>
@@ -91,6 +92,7 @@ private slots:
     void searchDialog_searchesTwiceAndStaysOpen();
     void inputDialog_keepsTextAsTyped();
     void replyDialog_postsOffTheWindowThreadAndAsksWhatNext();
+    void replyDialog_namesTextTheCommunityCannotReadInsteadOfPosting();
 };
 
 void DialogsTest::settings_data()
@@ -342,6 +344,29 @@ void DialogsTest::replyDialog_postsOffTheWindowThreadAndAsksWhatNext()
     QCOMPARE(cancelled.result(), int(QDialog::Rejected));
     QVERIFY(!cancelled.IsPosting());
     QCOMPARE(boxes.boxes().size(), asked);
+}
+
+// Text GBK cannot carry (an emoji, a no-break space pasted from a page) is
+// refused before sending; the user was then asked about "a network
+// problem", and Yes kept failing the same way with no word of the reason.
+void DialogsTest::replyDialog_namesTextTheCommunityCannotReadInsteadOfPosting()
+{
+    RecordingMessageBox boxes(IDYES);
+    std::atomic<int> posts{0};
+    CReplyDialog dialog(42, "",
+                        [&](int, const std::string&)
+                        {
+                            ++posts;
+                            return false;
+                        });
+    dialog.show();
+    Control<QPlainTextEdit>(dialog, 1015)->insertPlainText(QStringLiteral("好 \U0001F600"));
+    Click(dialog, 1);
+    QVERIFY(!dialog.IsPosting());
+    QCOMPARE(posts.load(), 0);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!boxes.boxes().empty());
+    QVERIFY(boxes.boxes().back().text != kReplyFailedQuestion);
 }
 
 QTEST_MAIN(DialogsTest)

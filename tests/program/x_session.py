@@ -122,7 +122,10 @@ def keys(*names):
 
 
 def type_text(text):
-    xdotool("type", "--delay", 8, text)
+    # Each character outside the keymap is typed through a keycode that
+    # xdotool remaps first; without time between them a busy client can
+    # miss one.
+    xdotool("type", "--delay", 8 if text.isascii() else 60, text)
 
 
 def drag(start, end, steps=12):

@@ -2,7 +2,10 @@
 // request and gives a chosen answer.
 #include "base/file_helpers.h"
 #include "platform/net/cookie_store.h"
+#include "reply/form_encoding.h"
+#include "reply/http_answer.h"
 #include "reply/reply_poster.h"
+#include "reply/reply_request.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -257,6 +260,73 @@ TEST_F(ReplyPosterTest, FailuresLeaveTheEarlierResultAlone)
         close(listener);
     }
     EXPECT_EQ(ReadFile(m_result), "earlier");
+}
+
+// Chunk sizes past the end of the data (a minus sign, which strtoul takes,
+// or 2^64 - 2) wrapped the bounds arithmetic: each such line appended the
+// rest of the answer again, so a few hundred kilobytes grew to gigabytes.
+TEST(HttpAnswerTest, ChunkSizesThatDoNotFitAreBroken)
+{
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (const char* size : {"-2", "FFFFFFFFFFFFFFFE"})
+    {
+        std::string raw = head;
+        for (int i = 0; i < 200; ++i)
+            raw += std::string(size) + "\r\n";
+        CHttpAnswer answer;
+        const AnswerState state = ParseHttpAnswer(raw, false, answer);
+        EXPECT_EQ(state, AnswerState::Malformed) << size;
+        EXPECT_LE(answer.body.size(), raw.size()) << size;
+    }
+}
+
+// atoi of an id past INT_MAX wraps on this platform (4294967419 reads as
+// 123): an answer naming another topic must not count as success.
+TEST(HttpAnswerTest, AnIdPastTheIntegerRangeNamesNoTopic)
+{
+    EXPECT_FALSE(ReplyAnswerNamesTopic("TopicView1.asp?id=4294967419\"", 123));
+    EXPECT_TRUE(ReplyAnswerNamesTopic("TopicView1.asp?id=0123\"", 123));
+}
+
+// A server that never pauses kept the reader past the total time-out: the
+// deadline was looked at only when no byte was waiting, and every read
+// parsed the whole answer again.
+TEST_F(ReplyPosterTest, AServerThatNeverPausesIsCutOffByTheTotalTimeOut)
+{
+    std::string answer = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    while (answer.size() < (15u << 20))
+        answer += "1\r\nx\r\n";
+    OneShotServer server(answer);
+    CReplySettings settings;
+    settings.communityHost = server.Host();
+    settings.totalTimeoutMs = 500;
+    const auto start = std::chrono::steady_clock::now();
+    const CReplyOutcome outcome = PostReply(123, "x", m_result, settings);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(outcome.answered);
+    EXPECT_NE(outcome.error.find("time-out"), std::string::npos) << outcome.error;
+}
+
+// A no-break space pasted from a page goes as a space (GBK has none); what
+// cannot go is named.
+TEST(FormEncodingTest, NoBreakSpacesGoAsSpacesAndTheFirstRefusedCharacterIsNamed)
+{
+    EXPECT_EQ(EncodeFormText("a\u00A0b"), std::optional<std::string>("a%20b"));
+    EXPECT_EQ(FirstUncarriableCharacter("好\u00A0\U0001F600x"), "\U0001F600");
+    EXPECT_EQ(FirstUncarriableCharacter("好 €"), "");
+}
+
+// An IPv6 literal without a port ("[::1]", as MYZELK_HOSTS allows) was
+// refused: the colon looked for the port was one inside the brackets.
+TEST(ReplyHostTest, AnIpv6LiteralWithoutAPortIsUsable)
+{
+    std::string name;
+    int port = 0;
+    EXPECT_TRUE(SplitHostPort("[::1]", name, port));
+    EXPECT_EQ(name, "[::1]");
+    EXPECT_EQ(port, 80);
+    EXPECT_TRUE(SplitHostPort("[::1]:8080", name, port));
+    EXPECT_EQ(port, 8080);
 }
 
 } // namespace
