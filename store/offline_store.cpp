@@ -7,7 +7,11 @@
 #include "store/display_copy.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace
 {
@@ -30,19 +34,141 @@ constexpr const char* kDevelopListColumns =
 constexpr const char* kTopicListColumns =
     "fTitle, fInDate, NULL AS fContent, fRemark, rowid AS fKey";
 
-const char* ListColumns(OfflineTable table)
+// What a list statement selects: the columns above that are not NULL, and
+// the place of each in the rows the callbacks get. The NULL ones
+// are set by CListRows, so the engine neither produces nor hands over most
+// of a list row's columns.
+struct ListLayout
 {
+    std::string select;          // "fID, fTitle, ..."
+    std::vector<long> positions; // of each selected column in the row
+    long columns = 0;            // in the row
+};
+
+ListLayout MakeListLayout(std::string_view spec)
+{
+    ListLayout layout;
+    while (!spec.empty())
+    {
+        const size_t comma = spec.find(',');
+        std::string_view item = spec.substr(0, comma);
+        item.remove_prefix(std::min(item.find_first_not_of(' '), item.size()));
+        if (!item.starts_with("NULL AS "))
+        {
+            layout.select += layout.select.empty() ? "" : ", ";
+            layout.select += item;
+            layout.positions.push_back(layout.columns);
+        }
+        ++layout.columns;
+        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    }
+    return layout;
+}
+
+const ListLayout& LayoutOf(OfflineTable table)
+{
+    static const ListLayout community = MakeListLayout(kCommunityListColumns);
+    static const ListLayout develop = MakeListLayout(kDevelopListColumns);
+    static const ListLayout topic = MakeListLayout(kTopicListColumns);
     switch (table)
     {
     case OfflineTable::Community:
-        return kCommunityListColumns;
+        return community;
     case OfflineTable::Develop:
-        return kDevelopListColumns;
+        return develop;
     case OfflineTable::Topic:
         break;
     }
-    return kTopicListColumns;
+    return topic;
 }
+
+// Hands the rows of a list statement to a row callback as the controller's
+// own row walk would hand those of the statement with the NULL columns in
+// (one field set, fresh slots for every row, values moved in), asking the
+// engine only for the selected columns.
+class CListRows
+{
+public:
+    CListRows(const ListLayout& layout, LQADORecordCallback callback, void* context)
+        : m_layout(layout), m_callback(callback), m_context(context)
+    {
+    }
+
+    static int OnRecord(void* self, _RecordsetPtr& rs)
+    {
+        return static_cast<CListRows*>(self)->Record(rs);
+    }
+
+private:
+    int Record(_RecordsetPtr& rs)
+    {
+        if (!m_row)
+            Prepare(rs);
+        long next = 0; // the next selected column's place in m_fields
+        for (long i = 0; i < m_columns; ++i)
+        {
+            _variant_t& slot = *m_row->GetData(i);
+            slot.wReserved1 = 0;
+            if (next >= static_cast<long>(m_places.size()) || m_places[next] != i)
+            {
+                if (slot.vt != VT_NULL)
+                {
+                    slot.Clear();
+                    slot.vt = VT_NULL;
+                }
+                continue;
+            }
+            const ado::FieldPtr& field = m_fields[static_cast<size_t>(next)];
+            _variant_t value =
+                m_binary[static_cast<size_t>(next)] && field->GetType() == ado::adLongVarBinary
+                    ? field->GetChunk(field->GetActualSize())
+                    : field->GetValue();
+            ++next;
+            if (slot.vt != VT_EMPTY)
+                slot.Clear();
+            std::memcpy(static_cast<VARIANT*>(&slot), static_cast<VARIANT*>(&value),
+                        sizeof(VARIANT));
+            value.vt = VT_EMPTY; // moved into the slot
+            slot.wReserved1 = 0;
+        }
+        return m_callback(m_context, m_row.get());
+    }
+
+    void Prepare(_RecordsetPtr& rs)
+    {
+        ado::FieldsPtr all = rs->GetFields();
+        const long n = all->GetCount();
+        m_columns = m_layout.columns;
+        m_places = m_layout.positions;
+        if (static_cast<size_t>(n) != m_places.size())
+        {
+            // Not the list's own statement: its columns as they come.
+            m_columns = n;
+            m_places.clear();
+            for (long i = 0; i < n; ++i)
+                m_places.push_back(i);
+        }
+        for (long i = 0; i < n; ++i)
+        {
+            ado::FieldPtr field = all->GetItem(_variant_t(static_cast<std::int32_t>(i)));
+            // The type is asked once: a column that is not binary in the
+            // first row is a typed column that never is, or an expression,
+            // whose binary values read the same either way.
+            m_binary.push_back(field->GetType() == ado::adLongVarBinary);
+            m_fields.push_back(std::move(field));
+        }
+        m_row = std::make_unique<CLQADOField>(m_columns);
+    }
+
+    const ListLayout& m_layout;
+    LQADORecordCallback m_callback;
+    void* m_context;
+    long m_columns = 0;
+    std::vector<long> m_places;
+    std::vector<ado::FieldPtr> m_fields;
+    std::vector<bool> m_binary;
+    std::unique_ptr<CLQADOField> m_row;
+};
 
 // Text inside an SQL string literal: every apostrophe doubled.
 std::string Quote(std::string_view text)
@@ -392,14 +518,16 @@ int COfflineStore::DeleteRecordById(OfflineTable table, long id)
     return 0;
 }
 
-long COfflineStore::Walk(const std::string& sql, LQADORecordCallback callback, void* context)
+long COfflineStore::Walk(OfflineTable table, const std::string& sql, LQADORecordCallback callback,
+                         void* context)
 {
     if (!callback)
         return kStoreRefused;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     try
     {
-        return m_controller.GetRecorderSet(sql.c_str(), callback, context);
+        CListRows rows(LayoutOf(table), callback, context);
+        return m_controller.GetRecorderSet(sql.c_str(), &CListRows::OnRecord, &rows);
     }
     catch (const _com_error& e)
     {
@@ -421,9 +549,9 @@ long COfflineStore::WalkList(OfflineTable table, const std::string& condition,
     CLQADOSQL::GetSQL_OpenTable(OfflineTableName(table), base);
     if (!Fits(base + condition))
         return kStoreRefused;
-    std::string sql = std::string("SELECT ") + ListColumns(table) + " FROM " +
-                      OfflineTableName(table) + condition;
-    return Walk(sql, callback, context);
+    std::string sql =
+        "SELECT " + LayoutOf(table).select + " FROM " + OfflineTableName(table) + condition;
+    return Walk(table, sql, callback, context);
 }
 
 long COfflineStore::ListRoomRecords(OfflineTable table, long roomId, LQADORecordCallback callback,
@@ -448,8 +576,9 @@ long COfflineStore::SearchByTitle(OfflineTable table, const char* text,
     CLQADOSQL::GetSQL_OpenTable(OfflineTableName(table), base);
     if (!Fits(base + pattern))
         return kStoreRefused;
-    return Walk(std::string("SELECT ") + ListColumns(table) + " FROM " + OfflineTableName(table) +
-                    pattern + " ESCAPE '" + kLikeEscape + "'",
+    return Walk(table,
+                "SELECT " + LayoutOf(table).select + " FROM " + OfflineTableName(table) + pattern +
+                    " ESCAPE '" + kLikeEscape + "'",
                 callback, context);
 }
 

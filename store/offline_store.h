@@ -119,7 +119,9 @@ private:
     // The first column of the first row as an integer (0 when it is not
     // one): 0 or -5; raises as the controller does.
     long ReadNumber(const std::string& sql, long& value);
-    long Walk(const std::string& sql, LQADORecordCallback callback, void* context);
+    // Runs a statement of the table's list columns (ListLayout in the .cpp).
+    long Walk(OfflineTable table, const std::string& sql, LQADORecordCallback callback,
+              void* context);
     long WalkList(OfflineTable table, const std::string& condition, LQADORecordCallback callback,
                   void* context);
 

@@ -14,6 +14,7 @@
 #include "app/startup/room_tree_setup.h"
 #include "base/file_helpers.h"
 #include "platform/net/cookie_store.h"
+#include "platform/net/page_archiver.h"
 #include "store/offline_tables.h"
 #include "tree/edit_tree_model.h"
 
@@ -22,7 +23,9 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -86,14 +89,24 @@ public:
 
     void ImportArticle(const std::string& address, const std::string& path) override
     {
+        ReportResources(address);
         const CImportResult r = m_importer.ImportArticleFile(address, path);
         Finish(r, "article\ttDevelop\t" + std::to_string(r.key) + "\t" + r.title);
     }
 
     void ImportOtherPage(const std::string& address, const std::string& path) override
     {
+        ReportResources(address);
         const CImportResult r = m_importer.ImportOtherPageFile(address, path);
         Finish(r, "page\ttTopic\t" + r.title);
+    }
+
+    // Told by the archiver as each page's archive is made (on the worker,
+    // just before the page is imported on the same thread).
+    void NoteArchive(const ArchiveResult& result)
+    {
+        m_archiveSaved = result.savedCount;
+        m_archiveMissing = result.missing;
     }
 
     void ShowNotice(const std::string& text) override
@@ -142,8 +155,22 @@ private:
         m_done.notify_all();
     }
 
+    // What went into a page's archive, on stderr: stdout keeps one line per
+    // item for scripts.
+    void ReportResources(const std::string& address)
+    {
+        std::cerr << "resources: " << m_archiveSaved << " saved, " << m_archiveMissing.size()
+                  << " missed: " << address << "\n";
+        for (const std::string& url : m_archiveMissing)
+            std::cerr << "missed: " << url << "\n";
+        m_archiveSaved = 0;
+        m_archiveMissing.clear();
+    }
+
     CConsoleUi& m_ui;
     std::ostream& m_out;
+    size_t m_archiveSaved = 0;
+    std::vector<std::string> m_archiveMissing;
     CContentImporter m_importer;
     std::mutex m_lock;
     std::condition_variable m_done;
@@ -210,6 +237,7 @@ int CommandSave(CMyZELKCore& core, int argc, char** argv, std::ostream& out)
     CCookieStore cookies(BrowserCookieFile(core.Paths().m_szDataDir));
     ArchiveOptions options;
     options.fetch.cookies = &cookies;
+    options.onFinished = [&session](const ArchiveResult& r) { session.NoteArchive(r); };
     CDownloadWorker worker(queue, session, session, downloads.path(), options);
     if (!worker.Start())
     {

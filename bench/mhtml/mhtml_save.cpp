@@ -16,7 +16,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", r.error.c_str());
         return 1;
     }
-    std::printf("%zu parts, %zu missing\n", r.partCount, r.missing.size());
+    std::printf("%zu parts: the page and %zu resources saved, %zu missed\n", r.partCount,
+                r.savedCount, r.missing.size());
     for (const auto& m : r.missing)
         std::printf("missing: %s\n", m.c_str());
     return 0;

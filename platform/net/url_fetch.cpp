@@ -1,6 +1,7 @@
 #include "platform/net/url_fetch.h"
 
 #include "platform/net/cookie_store.h"
+#include "platform/net/curl_transfer.h"
 
 #include <curl/curl.h>
 
@@ -8,29 +9,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
 void EnsureCurlGlobal()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-struct Sink
+namespace
 {
-    std::string* memory = nullptr;
-    FILE* file = nullptr;
-    size_t written = 0;
-    size_t limit = 0;
-    bool tooLarge = false;
-    bool writeFailed = false;
-    const std::atomic<bool>* abort = nullptr;
-};
+using Sink = CCurlTransfer::Sink;
 
 size_t OnData(char* data, size_t size, size_t count, void* user)
 {
@@ -57,57 +48,6 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     auto* sink = static_cast<Sink*>(user);
     return sink->abort && sink->abort->load() ? 1 : 0;
 }
-
-std::mutex g_unusedLock;
-} // namespace
-
-struct FetchSession::Impl
-{
-    CURLSH* share = nullptr;
-    std::mutex locks[CURL_LOCK_DATA_LAST];
-
-    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* user)
-    {
-        auto* self = static_cast<Impl*>(user);
-        (data < CURL_LOCK_DATA_LAST ? self->locks[data] : g_unusedLock).lock();
-    }
-    static void Unlock(CURL*, curl_lock_data data, void* user)
-    {
-        auto* self = static_cast<Impl*>(user);
-        (data < CURL_LOCK_DATA_LAST ? self->locks[data] : g_unusedLock).unlock();
-    }
-};
-
-FetchSession::FetchSession() : m_impl(std::make_unique<Impl>())
-{
-    EnsureCurlGlobal();
-    m_impl->share = curl_share_init();
-    if (!m_impl->share)
-        return;
-    curl_share_setopt(m_impl->share, CURLSHOPT_LOCKFUNC, &Impl::Lock);
-    curl_share_setopt(m_impl->share, CURLSHOPT_UNLOCKFUNC, &Impl::Unlock);
-    curl_share_setopt(m_impl->share, CURLSHOPT_USERDATA, m_impl.get());
-    curl_share_setopt(m_impl->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    curl_share_setopt(m_impl->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-}
-
-FetchSession::~FetchSession()
-{
-    if (m_impl->share)
-        curl_share_cleanup(m_impl->share);
-}
-
-void* FetchSession::Handle() const
-{
-    return m_impl->share;
-}
-
-namespace
-{
-struct EasyDeleter
-{
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
 
 // Runs the transfer on a multi handle so the abort flag is looked at every
 // 100 ms even while the peer sends nothing (libcurl's progress callback
@@ -154,89 +94,23 @@ CURLcode Perform(CURL* easy, const std::atomic<bool>* abort)
     return code;
 }
 
-FetchResult Transfer(const std::string& url, const FetchOptions& options, Sink& sink)
+FetchResult Transfer(const std::string& url, const FetchOptions& options, std::FILE* file)
 {
     EnsureCurlGlobal();
-    FetchResult result;
-    sink.limit = options.maxBytes;
-    sink.abort = options.abort;
     if (options.abort && options.abort->load())
     {
+        FetchResult result;
         result.error = "download aborted";
         return result;
     }
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy)
+    CCurlTransfer transfer(url, options, file);
+    if (!transfer.Handle())
     {
+        FetchResult result;
         result.error = "cannot start a transfer";
         return result;
     }
-    CURL* c = easy.get();
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, options.maxRedirects);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
-    if (options.stallTimeoutMs > 0)
-    {
-        // Fewer than 1 byte per second for the stall time counts as a stall.
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::max(1L, options.stallTimeoutMs / 1000));
-    }
-    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
-    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(c, CURLOPT_USERAGENT, options.userAgent.c_str());
-    // Cookie engine on in every case, so cookies set before a redirect are sent after it.
-    curl_easy_setopt(c, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
-    if (!options.cookieFile.empty() && options.writeCookies)
-        curl_easy_setopt(c, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
-    // Handed to the cookie engine rather than sent as one header, so each
-    // goes only to its own domain and path, redirects included.
-    if (options.cookies)
-        for (const CStoredCookie& cookie : options.cookies->Cookies())
-            curl_easy_setopt(c, CURLOPT_COOKIELIST, CookieFileLine(cookie).c_str());
-    if (options.session && options.session->Handle())
-        curl_easy_setopt(c, CURLOPT_SHARE, static_cast<CURLSH*>(options.session->Handle()));
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &sink);
-
-    CURLcode code = Perform(c, options.abort);
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.status);
-    char* type = nullptr;
-    if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
-        result.contentType = type;
-    char* effective = nullptr;
-    if (curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
-        result.effectiveUrl = effective;
-
-    if (code == CURLE_OK)
-    {
-        if (result.status >= 400)
-            result.error = "HTTP status " + std::to_string(result.status) + " for " + url;
-        else if (result.status < 200)
-            result.error = "no HTTP answer from " + url;
-        else
-            result.ok = true;
-        return result;
-    }
-    if (code == CURLE_ABORTED_BY_CALLBACK)
-        result.error = "download aborted";
-    else if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
-        result.error = "page larger than " + std::to_string(options.maxBytes) + " bytes: " + url;
-    else if (sink.writeFailed)
-        result.error = std::string("cannot write the download: ") + std::strerror(errno);
-    else
-        result.error =
-            std::string(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ": " + url;
-    return result;
+    return transfer.Finish(Perform(transfer.Handle(), options.abort));
 }
 
 // The process umask, read without changing it: umask(0) and back would give
@@ -312,15 +186,97 @@ bool ReplaceFile(const std::string& path, Write&& write, std::string* error)
 }
 } // namespace
 
+CCurlTransfer::CCurlTransfer(const std::string& url, const FetchOptions& options, std::FILE* file)
+    : m_url(url), m_maxBytes(options.maxBytes), m_easy(curl_easy_init())
+{
+    m_sink.memory = file ? nullptr : &m_body;
+    m_sink.file = file;
+    m_sink.limit = options.maxBytes;
+    m_sink.abort = options.abort;
+    CURL* c = m_easy;
+    if (!c)
+        return;
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(c, CURLOPT_URL, m_url.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, options.maxRedirects);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    if (options.stallTimeoutMs > 0)
+    {
+        // Fewer than 1 byte per second for the stall time counts as a stall.
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::max(1L, options.stallTimeoutMs / 1000));
+    }
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(c, CURLOPT_USERAGENT, options.userAgent.c_str());
+    // Cookie engine on in every case, so cookies set before a redirect are sent after it.
+    curl_easy_setopt(c, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
+    if (!options.cookieFile.empty() && options.writeCookies)
+        curl_easy_setopt(c, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
+    // Handed to the cookie engine rather than sent as one header, so each
+    // goes only to its own domain and path, redirects included.
+    if (options.cookies)
+        for (const CStoredCookie& cookie : options.cookies->Cookies())
+            curl_easy_setopt(c, CURLOPT_COOKIELIST, CookieFileLine(cookie).c_str());
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnData);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &m_sink);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &m_sink);
+}
+
+CCurlTransfer::~CCurlTransfer()
+{
+    // Also writes the cookie file when the options asked for it.
+    if (m_easy)
+        curl_easy_cleanup(m_easy);
+}
+
+FetchResult CCurlTransfer::Finish(CURLcode code)
+{
+    FetchResult result;
+    CURL* c = m_easy;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.status);
+    char* type = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+        result.contentType = type;
+    char* effective = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        result.effectiveUrl = effective;
+
+    if (code == CURLE_OK)
+    {
+        if (result.status >= 400)
+            result.error = "HTTP status " + std::to_string(result.status) + " for " + m_url;
+        else if (result.status < 200)
+            result.error = "no HTTP answer from " + m_url;
+        else
+        {
+            result.ok = true;
+            result.body = std::move(m_body);
+        }
+        return result;
+    }
+    if (code == CURLE_ABORTED_BY_CALLBACK)
+        result.error = "download aborted";
+    else if (m_sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+        result.error = "page larger than " + std::to_string(m_maxBytes) + " bytes: " + m_url;
+    else if (m_sink.writeFailed)
+        result.error = std::string("cannot write the download: ") + std::strerror(errno);
+    else
+        result.error =
+            std::string(m_errorBuffer[0] ? m_errorBuffer : curl_easy_strerror(code)) + ": " + m_url;
+    return result;
+}
+
 FetchResult FetchUrl(const std::string& url, const FetchOptions& options)
 {
-    std::string body;
-    Sink sink;
-    sink.memory = &body;
-    FetchResult result = Transfer(url, options, sink);
-    if (result.ok)
-        result.body = std::move(body);
-    return result;
+    return Transfer(url, options, nullptr);
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& path, const FetchOptions& options,
@@ -330,9 +286,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& path, const Fe
         path,
         [&](FILE* file, std::string* why)
         {
-            Sink sink;
-            sink.file = file;
-            FetchResult result = Transfer(url, options, sink);
+            FetchResult result = Transfer(url, options, file);
             if (info)
                 *info = result;
             if (!result.ok)

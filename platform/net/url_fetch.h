@@ -4,26 +4,9 @@
 
 #include <atomic>
 #include <cstddef>
-#include <memory>
 #include <string>
 
 class CCookieStore;
-
-// Lets several transfers (also on several threads) reuse kept-alive
-// connections and name look-ups. Must outlive the transfers that use it.
-class FetchSession
-{
-public:
-    FetchSession();
-    ~FetchSession();
-    FetchSession(const FetchSession&) = delete;
-    FetchSession& operator=(const FetchSession&) = delete;
-    void* Handle() const;
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
-};
 
 struct FetchOptions
 {
@@ -45,7 +28,6 @@ struct FetchOptions
     // Checked during the transfer (at least about once a second); setting it
     // ends the transfer with a failure.
     const std::atomic<bool>* abort = nullptr;
-    FetchSession* session = nullptr; // optional
 };
 
 struct FetchResult

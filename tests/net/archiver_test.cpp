@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <arpa/inet.h>
+#include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
 #include <set>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -268,4 +275,184 @@ TEST_F(ArchiverTest, AbortEndsTheArchiveWithoutWritingIt)
     EXPECT_FALSE(r.ok);
     EXPECT_LT(took, std::chrono::milliseconds(2500)) << "40 resources at 300 ms would take 12 s";
     EXPECT_FALSE(FileExists(file));
+}
+
+namespace
+{
+// A loopback HTTP server (keep-alive) for one page: /page.html names
+// /stall.png, /late.png and then ten images. /stall.png reads the request
+// and never answers; /late.png answers once every image has been answered;
+// the others answer at once. It notes, in order, each answer and how the
+// stalled request ended: the client hung up, or the server gave up waiting
+// after 20 s.
+class StallingServer
+{
+public:
+    static constexpr int kImages = 10;
+
+    StallingServer()
+    {
+        m_listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(m_listener, 32) != 0 ||
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_acceptor = std::thread([this] { Accept(); });
+    }
+
+    ~StallingServer()
+    {
+        shutdown(m_listener, SHUT_RDWR);
+        if (m_acceptor.joinable())
+            m_acceptor.join();
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            for (int fd : m_connections)
+                shutdown(fd, SHUT_RDWR);
+        }
+        for (auto& t : m_handlers)
+            t.join();
+        for (int fd : m_connections)
+            close(fd);
+        close(m_listener);
+    }
+
+    std::string Url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+
+    // The events once the stalled request has ended (empty after 30 s).
+    std::vector<std::string> EventsAfterTheStall()
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_stallEnded; });
+        return m_stallEnded ? m_events : std::vector<std::string>{};
+    }
+
+private:
+    void Accept()
+    {
+        for (;;)
+        {
+            int fd = accept(m_listener, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_connections.push_back(fd);
+            m_handlers.emplace_back([this, fd] { Serve(fd); });
+        }
+    }
+
+    void Note(const std::string& event, bool stallEnded = false, bool image = false)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_events.push_back(event);
+        m_stallEnded = m_stallEnded || stallEnded;
+        m_imagesServed += image ? 1 : 0;
+        m_changed.notify_all();
+    }
+
+    void Serve(int fd)
+    {
+        std::string buffer;
+        char chunk[4096];
+        for (;;)
+        {
+            size_t end;
+            while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
+            {
+                ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+                if (n <= 0)
+                    return;
+                buffer.append(chunk, static_cast<size_t>(n));
+            }
+            const size_t pathStart = buffer.find(' ') + 1;
+            const std::string path =
+                buffer.substr(pathStart, buffer.find(' ', pathStart) - pathStart);
+            buffer.erase(0, end + 4);
+            if (path == "/stall.png")
+            {
+                pollfd p{fd, POLLIN, 0};
+                const bool hungUp = poll(&p, 1, 20000) == 1 && recv(fd, chunk, 1, 0) <= 0;
+                Note(hungUp ? "the client hung up on the stall" : "the server gave up the stall",
+                     true);
+                shutdown(fd, SHUT_RDWR);
+                return;
+            }
+            if (path == "/late.png")
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_changed.wait_for(lock, std::chrono::seconds(20),
+                                   [this] { return m_imagesServed == kImages; });
+            }
+            std::string body;
+            if (path == "/page.html")
+            {
+                body = "<html><body><img src=\"/stall.png\"><img src=\"/late.png\">";
+                for (int i = 0; i < kImages; ++i)
+                    body += "<img src=\"/img" + std::to_string(i) + ".png\">";
+                body += "</body></html>";
+            }
+            else
+                body = "\x89PNG image " + path;
+            const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " +
+                                     std::string(path == "/page.html" ? "text/html" : "image/png") +
+                                     "\r\nContent-Length: " + std::to_string(body.size()) +
+                                     "\r\n\r\n";
+            Note("served " + path, false, path.rfind("/img", 0) == 0);
+            if (send(fd, (head + body).data(), head.size() + body.size(), MSG_NOSIGNAL) < 0)
+                return;
+        }
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_acceptor;
+    std::vector<std::thread> m_handlers;
+    std::vector<int> m_connections;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_events;
+    bool m_stallEnded = false;
+    int m_imagesServed = 0;
+};
+} // namespace
+
+// The stalled image takes one connection until its time-out; the rest are
+// fetched meanwhile on others, and the archive is made without it. Parts
+// keep the page's order, though the one named first of them came last.
+TEST(ArchiverStallTest, AStalledResourceIsCutAtItsTimeOutWhileTheOthersFinish)
+{
+    StallingServer server;
+    ArchiveOptions options;
+    options.fetch.connectTimeoutMs = 2000;
+    options.fetch.totalTimeoutMs = 1500;
+    ArchiveResult r = BuildPageArchive(server.Url("/page.html"), options);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.missing, std::vector<std::string>{server.Url("/stall.png")});
+    EXPECT_EQ(r.savedCount, static_cast<size_t>(StallingServer::kImages + 1));
+    std::vector<std::string> order{server.Url("/page.html"), server.Url("/late.png")};
+    for (int i = 0; i < StallingServer::kImages; ++i)
+        order.push_back(server.Url("/img" + std::to_string(i) + ".png"));
+    std::vector<std::string> locations;
+    for (const auto& part : ParseMhtml(r.archive).value_or(MhtmlArchive{}).parts)
+        locations.push_back(part.location);
+    EXPECT_EQ(locations, order);
+
+    const std::vector<std::string> events = server.EventsAfterTheStall();
+    ASSERT_FALSE(events.empty()) << "the stalled request never ended";
+    auto stallEnd = std::find_if(events.begin(), events.end(),
+                                 [](const std::string& e) { return e.find("stall") != e.npos; });
+    ASSERT_NE(stallEnd, events.end());
+    EXPECT_EQ(*stallEnd, "the client hung up on the stall");
+    EXPECT_EQ(std::count_if(events.begin(), stallEnd,
+                            [](const std::string& e) { return e.rfind("served /img", 0) == 0; }),
+              StallingServer::kImages)
+        << "images waited for the stalled one";
 }
