@@ -179,35 +179,51 @@ bool BuildPaths(CAppPaths& p, const char* appDirOverride, BuildPathsError* error
             return Fail(BuildPathsError::UserFolder, "$HOME", error, failedPath);
         if (!Format(p.m_szDataDir, "%s", user->data.c_str(), error, failedPath) ||
             !Format(p.m_szConfigDir, "%s", user->config.c_str(), error, failedPath))
-            return false;
+            return Fail(BuildPathsError::UserFolderTooLong,
+                        (user->data.size() > kMaxPathBytes ? user->data : user->config).c_str(),
+                        error, failedPath);
     }
 
     // The formats keep the doubled separator where a folder ending in "/"
     // meets a format beginning with "/"; the file system accepts it.
     // Every path is built before any folder is created, so a program folder
     // too deep for the table is refused without leaving folders behind.
+    const bool installed = p.m_mode == AppMode::Installed;
+    // Installed, a path built on the user's folders that does not fit is
+    // theirs to shorten, not the program folder's.
+    const BuildPathsError userTooLong =
+        installed ? BuildPathsError::UserFolderTooLong : BuildPathsError::PathTooLong;
+    std::string tooLong;
+    const auto onUser = [&](char(&out)[260], const char* format, const char* source)
+    {
+        BuildPathsError ignored{};
+        return Format(out, format, source, &ignored, &tooLong) ||
+               Fail(userTooLong, tooLong.c_str(), error, failedPath);
+    };
     const bool built =
-        Format(p.m_szConfigFile, "%s/MyZELK.cfg", p.m_szConfigDir, error, failedPath) &&
+        onUser(p.m_szConfigFile, "%s/MyZELK.cfg", p.m_szConfigDir) &&
         Format(p.m_szHelpFile, "%sMyZELK.chm", p.m_szAppDir, error, failedPath) &&
-        Format(p.m_szTempDir, "%sTemp", p.m_szDataDir, error, failedPath) &&
-        Format(p.m_szResourceDir, "%sResource", p.m_szDataDir, error, failedPath) &&
-        Format(p.m_szRoomListDir, "%s/RoomList", p.m_szResourceDir, error, failedPath) &&
-        Format(p.m_szOnlineList, "%s/Online.xml", p.m_szRoomListDir, error, failedPath) &&
-        Format(p.m_szOfflineTree, "%s/OffLine.xml", p.m_szRoomListDir, error, failedPath) &&
-        Format(p.m_szDatabaseDir, "%s/DataBase", p.m_szDataDir, error, failedPath) &&
-        Format(p.m_szDatabaseFile, "%s/MyZELK.mdb", p.m_szDatabaseDir, error, failedPath) &&
+        onUser(p.m_szTempDir, "%sTemp", p.m_szDataDir) &&
+        onUser(p.m_szResourceDir, "%sResource", p.m_szDataDir) &&
+        onUser(p.m_szRoomListDir, "%s/RoomList", p.m_szResourceDir) &&
+        onUser(p.m_szOnlineList, "%s/Online.xml", p.m_szRoomListDir) &&
+        onUser(p.m_szOfflineTree, "%s/OffLine.xml", p.m_szRoomListDir) &&
+        onUser(p.m_szDatabaseDir, "%s/DataBase", p.m_szDataDir) &&
+        onUser(p.m_szDatabaseFile, "%s/MyZELK.mdb", p.m_szDatabaseDir) &&
         Format(p.m_szAdDir, "%sAD", p.m_szAppDir, error, failedPath) &&
         Format(p.m_szWelcomePage, "%s/WelcomePage.htm", p.m_szAdDir, error, failedPath) &&
         Format(p.m_szFeedbackModule, "%sLQFeedBack.so", p.m_szAppDir, error, failedPath);
     if (!built)
         return false;
-    const bool installed = p.m_mode == AppMode::Installed;
     if (installed)
         for (const char* folder : {p.m_szDataDir, p.m_szConfigDir})
             if (!MakeFolders(folder))
                 return Fail(BuildPathsError::UserFolder, folder, error, failedPath);
+    // Installed, Temp/ is in the user's folder: its failure is told like
+    // the other user-folder failures, not passed over in silence.
     if (!EnsureFolder(p.m_szTempDir))
-        return Fail(BuildPathsError::TempFolder, p.m_szTempDir, error, failedPath);
+        return Fail(installed ? BuildPathsError::UserFolder : BuildPathsError::TempFolder,
+                    p.m_szTempDir, error, failedPath);
     // The shipped start-page folder is there in an installed copy; nothing
     // is made in the package's tree.
     struct stat st
@@ -226,6 +242,10 @@ std::string DescribeBuildPathsError(BuildPathsError error, const std::string& fa
 {
     if (error == BuildPathsError::UserFolder)
         return "无法在用户文件夹中准备 MyZELK 的数据，程序无法启动。\n" + failedPath;
+    if (error == BuildPathsError::UserFolderTooLong)
+        return "用户的数据或配置文件夹路径太长，程序无法启动。请把 XDG_DATA_HOME 或 "
+               "XDG_CONFIG_HOME 设为路径较短的文件夹。\n" +
+               failedPath;
     if (error != BuildPathsError::PathTooLong)
         return {};
     return "程序所在的文件夹路径太长，无法启动。请把程序移到路径较短的文件夹。\n" + failedPath;

@@ -39,11 +39,12 @@ struct CAppPaths
 enum class BuildPathsError
 {
     None,
-    NoProgramFile,   // the program's own file name is unavailable
-    PathTooLong,     // a built path would not fit 259 bytes
-    TempFolder,      // the temporary folder cannot be created
-    StartPageFolder, // the start-page folder cannot be created
-    UserFolder,      // installed: the user's folders cannot be made or seeded
+    NoProgramFile,     // the program's own file name is unavailable
+    PathTooLong,       // a built path would not fit 259 bytes
+    TempFolder,        // the temporary folder cannot be created
+    StartPageFolder,   // the start-page folder cannot be created
+    UserFolder,        // installed: the user's folders cannot be made or seeded
+    UserFolderTooLong, // installed: a path built on the user's folders would not fit
 };
 
 // Fills the table from the folder of the running program, or from

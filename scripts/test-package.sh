@@ -26,8 +26,14 @@ fail() { echo "test-package: FAILED: $*" >&2; exit 1; }
 OUT="$(mktemp -d /tmp/myzelk-package.XXXXXX)"
 chmod 755 "$OUT"
 SERVICE_PID=""
+PASSED=""
 cleanup() {
   if [ -n "$SERVICE_PID" ]; then kill "$SERVICE_PID" 2>/dev/null || true; fi
+  # A run that stopped halfway leaves neither the package nor the user.
+  if [ -z "$PASSED" ]; then
+    DEBIAN_FRONTEND=noninteractive dpkg --purge "$PACKAGE" >/dev/null 2>&1 || true
+    if id "$TEST_USER" >/dev/null 2>&1; then userdel -r "$TEST_USER" 2>/dev/null || true; fi
+  fi
 }
 trap cleanup EXIT
 
@@ -71,6 +77,7 @@ useradd --create-home --shell /bin/bash "$TEST_USER"
 touch "$OUT/user.stamp"
 WORK="$OUT/user"
 install -d -o "$TEST_USER" "$WORK"
+install -d -m 700 -o "$TEST_USER" "$WORK/runtime"
 
 coproc SERVICE { exec python3 "$SOURCE/tools/sample-service/sample_service.py" --port 0 2>"$OUT/service.log"; }
 SERVICE_PID=$SERVICE_PID
@@ -79,7 +86,7 @@ echo "sample service on 127.0.0.1:$PORT"
 as_user() {
   # A clean environment, as a login gives: no XDG variables, the defaults apply.
   (cd "$WORK" && runuser -u "$TEST_USER" -- env -i HOME="$TEST_HOME" USER="$TEST_USER" \
-    LOGNAME="$TEST_USER" PATH=/usr/bin:/bin LANG=C.UTF-8 \
+    LOGNAME="$TEST_USER" PATH=/usr/bin:/bin LANG=C.UTF-8 XDG_RUNTIME_DIR="$WORK/runtime" \
     MYZELK_HOSTS="community=127.0.0.1:$PORT,develop=develop.localhost:$PORT,search=search.localhost:$PORT" \
     MYZELK_UPDATE_URL="http://127.0.0.1:$PORT/update/manifest.txt" "$@")
 }
@@ -125,5 +132,6 @@ rows=$(sqlite3 "$DATA/DataBase/MyZELK.mdb" "SELECT COUNT(*) FROM tCommunity WHER
 echo "after removal: topic 5001 still in $DATA/DataBase/MyZELK.mdb; $CONFIG/MyZELK.cfg kept"
 dpkg --purge "$PACKAGE" >/dev/null # the maintainer scripts' record
 userdel -r "$TEST_USER" 2>/dev/null || true
+PASSED=1
 echo
 echo "test-package: passed (screenshot $OUT/welcome.png)"

@@ -96,8 +96,8 @@ int RunCompanion(int argc, char** argv)
     case CMyZELKCore::StartResult::Started:
         break;
     case CMyZELKCore::StartResult::PathsFailed:
-        std::cerr << "MyZELKCmd: the installation folder is not usable (Temp/ or AD/ cannot be "
-                     "created)\n";
+        std::cerr << "MyZELKCmd: the program's folders are not usable (the message above says "
+                     "which and why)\n";
         return kExitStartup;
     case CMyZELKCore::StartResult::DatabaseFailed:
         std::cerr << "MyZELKCmd: cannot open the database " << core.Paths().m_szDatabaseFile << ": "

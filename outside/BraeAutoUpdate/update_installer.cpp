@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -781,7 +783,10 @@ CUpdateResult RunUpdate(const CUpdateOptions& options, const CUpdateHooks& hooks
         if (hooks.stage)
             hooks.stage(text);
     };
-    const std::string installDir = InstallationFolder(options.programPath);
+    // A launcher link (/usr/bin/myzelk) stands for the folder it points into.
+    char resolved[PATH_MAX];
+    const std::string installDir = InstallationFolder(
+        ::realpath(options.programPath.c_str(), resolved) ? resolved : options.programPath);
     struct stat st
     {
     };

@@ -68,7 +68,16 @@ public:
         };
         m_fetch.onFinished = [this](CParallelFetch::Id id)
         {
-            const FetchResult& r = m_fetch.Result(id);
+            // Transfers run side by side, each capped at what was left when
+            // it started: one that no longer fits is refused here, so the
+            // total is never passed and a refused body takes no share of it.
+            FetchResult& r = m_fetch.Result(id);
+            if (r.ok && id != m_pageId && r.body.size() > Left())
+            {
+                r.ok = false;
+                r.body.clear();
+                r.error = "archive size limit reached";
+            }
             if (r.ok)
                 m_downloaded += r.body.size();
             if (auto it = m_byId.find(id); it != m_byId.end())
@@ -91,8 +100,8 @@ public:
     }
 
     // Queues a resource asked for at `level` (0: named by the page) unless it
-    // is known already. Fetching ahead stops at the resource limit; what the
-    // archive asks for (`required`) is always queued.
+    // is known already. What the archive asks for (`required`) is always
+    // queued; fetching ahead is only for resources that surely fit.
     void Want(const ResourceRef& ref, int level, bool required)
     {
         if (level > m_options.maxDepth)
@@ -100,7 +109,7 @@ public:
         auto it = m_nodes.find(ref.url);
         if (it == m_nodes.end())
         {
-            if (!required && m_nodes.size() >= m_options.maxResources)
+            if (!required && !m_fetchAhead)
                 return;
             it = m_nodes.emplace(ref.url, Node{}).first;
             it->second.id = m_fetch.Add(ref.url, m_resourceFetch);
@@ -187,15 +196,24 @@ private:
         if (node.asSheet && node.level < node.sheetExpandedAt)
         {
             node.sheetExpandedAt = node.level;
-            for (const ResourceRef& r : SheetReferences(url))
-                Want(r, next, false);
+            FetchAhead(SheetReferences(url), next);
         }
         if (node.asFrame && node.level < node.frameExpandedAt)
         {
             node.frameExpandedAt = node.level;
-            for (const ResourceRef& r : FrameReferences(url))
-                Want(r, next, false);
+            FetchAhead(FrameReferences(url), next);
         }
+    }
+
+    // The archive takes resources in document order up to its limit, which
+    // sheets arriving out of order cannot know: near the limit, fetching
+    // ahead stops, and the archive fetches what it takes as it takes it.
+    void FetchAhead(const std::vector<ResourceRef>& refs, int level)
+    {
+        if (m_fetchAhead && m_nodes.size() + refs.size() >= m_options.maxResources)
+            m_fetchAhead = false;
+        for (const ResourceRef& r : refs)
+            Want(r, level, false);
     }
 
     const ArchiveOptions& m_options;
@@ -203,6 +221,7 @@ private:
     CParallelFetch m_fetch;
     CParallelFetch::Id m_pageId = 0;
     size_t m_downloaded = 0;
+    bool m_fetchAhead = true;
     NodeMap m_nodes;
     std::map<CParallelFetch::Id, NodeMap::value_type*> m_byId;
 };

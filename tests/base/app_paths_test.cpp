@@ -283,11 +283,25 @@ TEST_F(InstalledPathsTest, FoldersThatCannotBeUsedAreRefusedWithAMessage)
     BuildPathsError error{};
     std::string failed;
     EXPECT_FALSE(BuildPaths(paths, (app.path() + "/").c_str(), &error, &failed));
-    EXPECT_EQ(error, BuildPathsError::PathTooLong);
+    EXPECT_EQ(error, BuildPathsError::UserFolderTooLong);
     EXPECT_FALSE(std::filesystem::exists(home / "dddddddddd"));
+    // The user's folder is too deep, not the program's: the message names
+    // what to change instead of asking to move the program.
+    const std::string text = DescribeBuildPathsError(error, failed);
+    EXPECT_EQ(text.find("程序所在的文件夹"), std::string::npos) << text;
+    EXPECT_NE(text.find("XDG_DATA_HOME"), std::string::npos) << text;
+
+    // Temp/ lives in the user's folder now: a start that cannot make it
+    // says so instead of ending silently.
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    std::filesystem::create_directories(home / "data/MyZELK");
+    std::ofstream(home / "data/MyZELK/Temp") << "not a folder";
+    EXPECT_FALSE(BuildPaths(paths, (app.path() + "/").c_str(), &error, &failed));
+    EXPECT_NE(DescribeBuildPathsError(error, failed).find(home / "data/MyZELK/Temp"),
+              std::string::npos);
+    std::filesystem::remove(home / "data/MyZELK/Temp");
 
     // A shipped database that is missing is named, not passed over.
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     std::filesystem::remove(app / "DataBase/MyZELK.mdb");
     EXPECT_FALSE(BuildPaths(paths, (app.path() + "/").c_str(), &error, &failed));
     EXPECT_EQ(error, BuildPathsError::UserFolder);

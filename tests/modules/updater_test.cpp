@@ -212,6 +212,15 @@ TEST_F(UpdaterFailure, AnInstalledCopyIsLeftToThePackageManager)
     Write(install + "/MyZELK.installed", "installed\n");
     before = Snapshot(dir.path());
     ExpectUnchanged(RunUpdate(Options()), "软件包管理器");
+
+    // Reached through a launcher link (/usr/bin/myzelk): the link's own
+    // folder is not the installation.
+    const std::string launcher = dir / "myzelk";
+    fs::create_symlink(install + "/MyZELK", launcher);
+    before = Snapshot(dir.path());
+    CUpdateOptions options = Options();
+    options.programPath = launcher;
+    ExpectUnchanged(RunUpdate(options), "软件包管理器");
 }
 
 TEST_F(UpdaterFailure, WrongHashLeavesEveryFile)

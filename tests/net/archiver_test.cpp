@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -455,4 +456,196 @@ TEST(ArchiverStallTest, AStalledResourceIsCutAtItsTimeOutWhileTheOthersFinish)
                             [](const std::string& e) { return e.rfind("served /img", 0) == 0; }),
               StallingServer::kImages)
         << "images waited for the stalled one";
+}
+
+namespace
+{
+// A loopback HTTP/1.1 server (keep-alive) answering from a table of paths,
+// each answer after its own delay, noting the paths asked for.
+class ScriptedServer
+{
+public:
+    struct Answer
+    {
+        std::string body;
+        std::string type = "image/png";
+        int delayMs = 0;
+        int status = 200;
+    };
+
+    ScriptedServer()
+    {
+        m_listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(m_listener, 64) != 0 ||
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_acceptor = std::thread([this] { Accept(); });
+    }
+
+    ~ScriptedServer()
+    {
+        shutdown(m_listener, SHUT_RDWR);
+        if (m_acceptor.joinable())
+            m_acceptor.join();
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stopping = true;
+            m_changed.notify_all();
+            for (int fd : m_connections)
+                shutdown(fd, SHUT_RDWR);
+        }
+        for (auto& t : m_handlers)
+            t.join();
+        for (int fd : m_connections)
+            close(fd);
+        close(m_listener);
+    }
+
+    // Before the first request.
+    void Set(const std::string& path, std::string body, std::string type = "image/png",
+             int delayMs = 0)
+    {
+        m_answers[path] = {std::move(body), std::move(type), delayMs, 200};
+    }
+    std::string Url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+    std::vector<std::string> Requests()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_requests;
+    }
+
+private:
+    void Accept()
+    {
+        for (;;)
+        {
+            int fd = accept(m_listener, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_connections.push_back(fd);
+            m_handlers.emplace_back([this, fd] { Serve(fd); });
+        }
+    }
+
+    void Serve(int fd)
+    {
+        std::string buffer;
+        char chunk[4096];
+        for (;;)
+        {
+            size_t end;
+            while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
+            {
+                ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+                if (n <= 0)
+                    return;
+                buffer.append(chunk, static_cast<size_t>(n));
+            }
+            const std::string head = buffer.substr(0, end);
+            buffer.erase(0, end + 4);
+            const size_t pathStart = head.find(' ') + 1;
+            const std::string path = head.substr(pathStart, head.find(' ', pathStart) - pathStart);
+            auto it = m_answers.find(path);
+            const Answer answer =
+                it != m_answers.end() ? it->second : Answer{"", "text/plain", 0, 404};
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_requests.push_back(path);
+                if (answer.delayMs > 0)
+                    m_changed.wait_for(lock, std::chrono::milliseconds(answer.delayMs),
+                                       [this] { return m_stopping; });
+            }
+            const std::string out = "HTTP/1.1 " + std::to_string(answer.status) +
+                                    " X\r\nContent-Type: " + answer.type +
+                                    "\r\nContent-Length: " + std::to_string(answer.body.size()) +
+                                    "\r\n\r\n" + answer.body;
+            if (send(fd, out.data(), out.size(), MSG_NOSIGNAL) < 0)
+                return;
+        }
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::map<std::string, Answer> m_answers; // set before the first request
+    std::thread m_acceptor;
+    std::vector<std::thread> m_handlers;
+    std::vector<int> m_connections;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_stopping = false;
+    std::vector<std::string> m_requests;
+};
+
+std::vector<std::string> PartLocations(const ArchiveResult& r)
+{
+    std::vector<std::string> locations;
+    for (const auto& part : ParseMhtml(r.archive).value_or(MhtmlArchive{}).parts)
+        locations.push_back(part.location);
+    return locations;
+}
+} // namespace
+
+// Bytes of a resource the archive turned away (it came in over the total)
+// must not be counted against what is left: a later small resource that
+// fits is kept.
+TEST(ArchiverLimitsTest, ARefusedResourceLeavesItsShareOfTheTotalToOthers)
+{
+    ScriptedServer server;
+    const std::string page = "<html><head><link rel=\"stylesheet\" href=\"/a.css\"></head><body>"
+                             "<img src=\"/big1.png\"><img src=\"/big2.png\"></body></html>";
+    server.Set("/page.html", page, "text/html");
+    // Both images are in flight together (the second ends last); the sheet
+    // comes after them and only then names its own image.
+    server.Set("/a.css", "body{background:url(small.png)}", "text/css", 300);
+    server.Set("/big1.png", std::string(500, 'x'), "image/png", 100);
+    server.Set("/big2.png", std::string(500, 'y'), "image/png", 150);
+    server.Set("/small.png", std::string(50, 's'));
+    ArchiveOptions options;
+    options.fetch.connectTimeoutMs = 2000;
+    options.fetch.totalTimeoutMs = 5000;
+    // Room for the page, the sheet, one big image and the small one.
+    options.maxTotalBytes = page.size() + 31 + 500 + 100;
+    ArchiveResult r = BuildPageArchive(server.Url("/page.html"), options);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.missing, std::vector<std::string>{server.Url("/big2.png")});
+    EXPECT_EQ(PartLocations(r),
+              (std::vector<std::string>{server.Url("/page.html"), server.Url("/a.css"),
+                                        server.Url("/big1.png"), server.Url("/small.png")}));
+}
+
+// What is fetched stays within the resource limit: a sheet that arrives
+// early does not get its images fetched when the archive, in its own order,
+// gives the last places to another sheet's.
+TEST(ArchiverLimitsTest, NothingIsFetchedPastTheResourceLimit)
+{
+    ScriptedServer server;
+    server.Set("/page.html",
+               "<html><head><link rel=\"stylesheet\" href=\"/s1.css\">"
+               "<link rel=\"stylesheet\" href=\"/s2.css\"></head></html>",
+               "text/html");
+    server.Set("/s1.css", "p{background:url(a.png)}", "text/css", 200);
+    server.Set("/s2.css", "p{background:url(b.png)} q{background:url(c.png)}", "text/css");
+    for (const char* p : {"/a.png", "/b.png", "/c.png"})
+        server.Set(p, "png");
+    ArchiveOptions options;
+    options.fetch.totalTimeoutMs = 5000;
+    options.maxResources = 3;
+    ArchiveResult r = BuildPageArchive(server.Url("/page.html"), options);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(PartLocations(r),
+              (std::vector<std::string>{server.Url("/page.html"), server.Url("/s1.css"),
+                                        server.Url("/s2.css"), server.Url("/a.png")}));
+    std::vector<std::string> requests = server.Requests();
+    std::sort(requests.begin(), requests.end());
+    EXPECT_EQ(requests, (std::vector<std::string>{"/a.png", "/page.html", "/s1.css", "/s2.css"}));
 }
