@@ -272,6 +272,18 @@ bool CMainFrame::StartDownloads()
     m_cookies = std::make_unique<CCookieStore>(BrowserCookieFile(m_app.Paths().m_szDataDir));
     ArchiveOptions options;
     options.fetch.cookies = m_cookies.get();
+    // What went into a saved page's archive (told on the worker's thread; a
+    // page that failed says so through the importer).
+    options.onFinished = [this](const ArchiveResult& result)
+    {
+        if (!result.ok)
+            return;
+        QString text = QStringLiteral("网页已保存，共 %1 个资源").arg(result.savedCount);
+        if (!result.missing.empty())
+            text += QStringLiteral("，%1 个未能下载").arg(result.missing.size());
+        QMetaObject::invokeMethod(
+            this, [this, text] { statusBar()->showMessage(text); }, Qt::QueuedConnection);
+    };
     m_downloads = std::make_unique<CFrameDownloads>(*m_app.Store(), m_app.Paths(), m_app.Config(),
                                                     *m_roomTree, m_app.Bridge(), calls, options);
     // A close asked for while the worker's box is up is carried out after it.

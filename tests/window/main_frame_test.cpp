@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -69,6 +70,7 @@ private slots:
     void droppedLinksAreParsedAndQueued();
     void exitQuestionCountsWaitingRequests();
     void closingDuringAnImportEndsPromptly();
+    void aSavedPageSaysWhatItsArchiveHolds();
     void hugeTextsAreCutInNoticesAndBoxes();
     void rightClickOnTheBannerOpensNoBarMenu();
     void destroyingTheShownFrameLeavesItsCommandsAlone();
@@ -300,6 +302,14 @@ void MainFrameTest::closingDuringAnImportEndsPromptly()
     QTRY_VERIFY_WITH_TIMEOUT(!frame->isVisible(), 2000);
     QVERIFY(clock.elapsed() < 2000);
     QVERIFY(!frame->Downloads()->Running());
+}
+
+void MainFrameTest::aSavedPageSaysWhatItsArchiveHolds()
+{
+    // The sample page pulls in twelve resources and names one that is missing.
+    Frame()->QueueDownload(m_service->Url("/static/pages/styled.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(Frame()->statusBar()->currentMessage(),
+                              QStringLiteral("网页已保存，共 12 个资源，1 个未能下载"), 15000);
 }
 
 void MainFrameTest::hugeTextsAreCutInNoticesAndBoxes()
