@@ -1,18 +1,17 @@
 #include "platform/net/mhtml_reader.h"
 #include "platform/net/page_archiver.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/sample_service_process.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <set>
 #include <sys/socket.h>
@@ -291,42 +290,7 @@ class StallingServer
 public:
     static constexpr int kImages = 10;
 
-    StallingServer()
-    {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            listen(m_listener, 32) != 0 ||
-            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-        m_acceptor = std::thread([this] { Accept(); });
-    }
-
-    ~StallingServer()
-    {
-        shutdown(m_listener, SHUT_RDWR);
-        if (m_acceptor.joinable())
-            m_acceptor.join();
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            for (int fd : m_connections)
-                shutdown(fd, SHUT_RDWR);
-        }
-        for (auto& t : m_handlers)
-            t.join();
-        for (int fd : m_connections)
-            close(fd);
-        close(m_listener);
-    }
-
-    std::string Url(const std::string& path) const
-    {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
-    }
+    std::string Url(const std::string& path) const { return m_server.Url(path); }
 
     // The events once the stalled request has ended (empty after 30 s).
     std::vector<std::string> EventsAfterTheStall()
@@ -337,19 +301,6 @@ public:
     }
 
 private:
-    void Accept()
-    {
-        for (;;)
-        {
-            int fd = accept(m_listener, nullptr, nullptr);
-            if (fd < 0)
-                return;
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_connections.push_back(fd);
-            m_handlers.emplace_back([this, fd] { Serve(fd); });
-        }
-    }
-
     void Note(const std::string& event, bool stallEnded = false, bool image = false)
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -359,69 +310,46 @@ private:
         m_changed.notify_all();
     }
 
-    void Serve(int fd)
+    bool Answer(int fd, const std::string& path)
     {
-        std::string buffer;
-        char chunk[4096];
-        for (;;)
+        if (path == "/stall.png")
         {
-            size_t end;
-            while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-            {
-                ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-                if (n <= 0)
-                    return;
-                buffer.append(chunk, static_cast<size_t>(n));
-            }
-            const size_t pathStart = buffer.find(' ') + 1;
-            const std::string path =
-                buffer.substr(pathStart, buffer.find(' ', pathStart) - pathStart);
-            buffer.erase(0, end + 4);
-            if (path == "/stall.png")
-            {
-                pollfd p{fd, POLLIN, 0};
-                const bool hungUp = poll(&p, 1, 20000) == 1 && recv(fd, chunk, 1, 0) <= 0;
-                Note(hungUp ? "the client hung up on the stall" : "the server gave up the stall",
-                     true);
-                shutdown(fd, SHUT_RDWR);
-                return;
-            }
-            if (path == "/late.png")
-            {
-                std::unique_lock<std::mutex> lock(m_lock);
-                m_changed.wait_for(lock, std::chrono::seconds(20),
-                                   [this] { return m_imagesServed == kImages; });
-            }
-            std::string body;
-            if (path == "/page.html")
-            {
-                body = "<html><body><img src=\"/stall.png\"><img src=\"/late.png\">";
-                for (int i = 0; i < kImages; ++i)
-                    body += "<img src=\"/img" + std::to_string(i) + ".png\">";
-                body += "</body></html>";
-            }
-            else
-                body = "\x89PNG image " + path;
-            const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " +
-                                     std::string(path == "/page.html" ? "text/html" : "image/png") +
-                                     "\r\nContent-Length: " + std::to_string(body.size()) +
-                                     "\r\n\r\n";
-            Note("served " + path, false, path.rfind("/img", 0) == 0);
-            if (send(fd, (head + body).data(), head.size() + body.size(), MSG_NOSIGNAL) < 0)
-                return;
+            char byte;
+            pollfd p{fd, POLLIN, 0};
+            const bool hungUp = poll(&p, 1, 20000) == 1 && recv(fd, &byte, 1, 0) <= 0;
+            Note(hungUp ? "the client hung up on the stall" : "the server gave up the stall", true);
+            shutdown(fd, SHUT_RDWR);
+            return false;
         }
+        if (path == "/late.png")
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_changed.wait_for(lock, std::chrono::seconds(20),
+                               [this] { return m_imagesServed == kImages; });
+        }
+        std::string body;
+        if (path == "/page.html")
+        {
+            body = "<html><body><img src=\"/stall.png\"><img src=\"/late.png\">";
+            for (int i = 0; i < kImages; ++i)
+                body += "<img src=\"/img" + std::to_string(i) + ".png\">";
+            body += "</body></html>";
+        }
+        else
+            body = "\x89PNG image " + path;
+        Note("served " + path, false, path.rfind("/img", 0) == 0);
+        return LoopbackHttpServer::SendAnswer(
+            fd, 200, path == "/page.html" ? "text/html" : "image/png", body);
     }
 
-    int m_listener = -1;
-    int m_port = 0;
-    std::thread m_acceptor;
-    std::vector<std::thread> m_handlers;
-    std::vector<int> m_connections;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<std::string> m_events;
     bool m_stallEnded = false;
     int m_imagesServed = 0;
+    // Last: its connections end before the state they use.
+    LoopbackHttpServer m_server{[this](int fd, const std::string& path)
+                                { return Answer(fd, path); }};
 };
 } // namespace
 
@@ -473,38 +401,11 @@ public:
         int status = 200;
     };
 
-    ScriptedServer()
-    {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            listen(m_listener, 64) != 0 ||
-            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-        m_acceptor = std::thread([this] { Accept(); });
-    }
-
     ~ScriptedServer()
     {
-        shutdown(m_listener, SHUT_RDWR);
-        if (m_acceptor.joinable())
-            m_acceptor.join();
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_stopping = true;
-            m_changed.notify_all();
-            for (int fd : m_connections)
-                shutdown(fd, SHUT_RDWR);
-        }
-        for (auto& t : m_handlers)
-            t.join();
-        for (int fd : m_connections)
-            close(fd);
-        close(m_listener);
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stopping = true;
+        m_changed.notify_all();
     }
 
     // Before the first request.
@@ -513,10 +414,7 @@ public:
     {
         m_answers[path] = {std::move(body), std::move(type), delayMs, 200};
     }
-    std::string Url(const std::string& path) const
-    {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
-    }
+    std::string Url(const std::string& path) const { return m_server.Url(path); }
     std::vector<std::string> Requests()
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -524,66 +422,28 @@ public:
     }
 
 private:
-    void Accept()
+    bool Serve(int fd, const std::string& path)
     {
-        for (;;)
+        auto it = m_answers.find(path);
+        const Answer answer = it != m_answers.end() ? it->second : Answer{"", "text/plain", 0, 404};
         {
-            int fd = accept(m_listener, nullptr, nullptr);
-            if (fd < 0)
-                return;
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_connections.push_back(fd);
-            m_handlers.emplace_back([this, fd] { Serve(fd); });
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_requests.push_back(path);
+            if (answer.delayMs > 0)
+                m_changed.wait_for(lock, std::chrono::milliseconds(answer.delayMs),
+                                   [this] { return m_stopping; });
         }
+        return LoopbackHttpServer::SendAnswer(fd, answer.status, answer.type, answer.body);
     }
 
-    void Serve(int fd)
-    {
-        std::string buffer;
-        char chunk[4096];
-        for (;;)
-        {
-            size_t end;
-            while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-            {
-                ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-                if (n <= 0)
-                    return;
-                buffer.append(chunk, static_cast<size_t>(n));
-            }
-            const std::string head = buffer.substr(0, end);
-            buffer.erase(0, end + 4);
-            const size_t pathStart = head.find(' ') + 1;
-            const std::string path = head.substr(pathStart, head.find(' ', pathStart) - pathStart);
-            auto it = m_answers.find(path);
-            const Answer answer =
-                it != m_answers.end() ? it->second : Answer{"", "text/plain", 0, 404};
-            {
-                std::unique_lock<std::mutex> lock(m_lock);
-                m_requests.push_back(path);
-                if (answer.delayMs > 0)
-                    m_changed.wait_for(lock, std::chrono::milliseconds(answer.delayMs),
-                                       [this] { return m_stopping; });
-            }
-            const std::string out = "HTTP/1.1 " + std::to_string(answer.status) +
-                                    " X\r\nContent-Type: " + answer.type +
-                                    "\r\nContent-Length: " + std::to_string(answer.body.size()) +
-                                    "\r\n\r\n" + answer.body;
-            if (send(fd, out.data(), out.size(), MSG_NOSIGNAL) < 0)
-                return;
-        }
-    }
-
-    int m_listener = -1;
-    int m_port = 0;
     std::map<std::string, Answer> m_answers; // set before the first request
-    std::thread m_acceptor;
-    std::vector<std::thread> m_handlers;
-    std::vector<int> m_connections;
     std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_stopping = false;
     std::vector<std::string> m_requests;
+    // Last: its connections end before the state they use.
+    LoopbackHttpServer m_server{[this](int fd, const std::string& path)
+                                { return Serve(fd, path); }};
 };
 
 std::vector<std::string> PartLocations(const ArchiveResult& r)

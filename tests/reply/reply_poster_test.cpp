@@ -6,19 +6,17 @@
 #include "reply/http_answer.h"
 #include "reply/reply_poster.h"
 #include "reply/reply_request.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/sample_service_process.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace
@@ -31,26 +29,17 @@ class OneShotServer
 public:
     explicit OneShotServer(std::string answer) : m_answer(std::move(answer))
     {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            listen(m_listener, 1) != 0 ||
-            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        if (m_listener.Port() == 0)
             throw std::runtime_error("cannot listen");
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~OneShotServer()
     {
-        shutdown(m_listener, SHUT_RDWR);
+        m_listener.Shutdown();
         if (m_thread.joinable())
             m_thread.join();
-        close(m_listener);
     }
-    std::string Host() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::string Host() const { return m_listener.Host(); }
     // The request received; waits for the server to finish.
     std::string Request()
     {
@@ -61,7 +50,7 @@ public:
 private:
     void Serve()
     {
-        const int client = accept(m_listener, nullptr, nullptr);
+        const int client = accept(m_listener.Fd(), nullptr, nullptr);
         if (client < 0)
             return;
         char buffer[4096];
@@ -85,19 +74,10 @@ private:
     }
 
     std::string m_answer;
-    int m_listener = -1;
-    int m_port = 0;
+    LoopbackListener m_listener{1};
     std::string m_request;
     std::thread m_thread;
 };
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // `text` packed as zlib's deflateInit2 gives it: 31 gzip, -15 raw deflate.
 std::string Packed(const std::string& text, int windowBits)
@@ -213,8 +193,8 @@ TEST_F(ReplyPosterTest, AcceptsOnlyAnAnswerLinkingToTheTopicAndKeepsIt)
         server.Request();
         EXPECT_EQ(outcome.accepted, c.accepted) << c.answer;
         EXPECT_TRUE(outcome.answered) << outcome.error;
-        EXPECT_NE(ReadFile(m_result).find("TopicView1."), std::string::npos);
-        EXPECT_EQ(ReadFile(m_result).find("HTTP/"), std::string::npos);
+        EXPECT_NE(ReadFileBytes(m_result).find("TopicView1."), std::string::npos);
+        EXPECT_EQ(ReadFileBytes(m_result).find("HTTP/"), std::string::npos);
     }
 }
 
@@ -241,25 +221,18 @@ TEST_F(ReplyPosterTest, FailuresLeaveTheEarlierResultAlone)
     }
     {
         // Takes the connection (the listen queue does) and never answers.
-        const int listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        ASSERT_EQ(listen(listener, 4), 0);
-        socklen_t size = sizeof address;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+        LoopbackListener silent(4);
+        ASSERT_NE(silent.Port(), 0);
         CReplySettings settings;
-        settings.communityHost = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        settings.communityHost = silent.Host();
         settings.totalTimeoutMs = 300;
         const auto start = std::chrono::steady_clock::now();
         const CReplyOutcome outcome = PostReply(123, "x", m_result, settings);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         EXPECT_FALSE(outcome.answered);
         EXPECT_NE(outcome.error.find("time-out"), std::string::npos) << outcome.error;
-        close(listener);
     }
-    EXPECT_EQ(ReadFile(m_result), "earlier");
+    EXPECT_EQ(ReadFileBytes(m_result), "earlier");
 }
 
 // Chunk sizes past the end of the data (a minus sign, which strtoul takes,

@@ -28,20 +28,10 @@
 #include <QToolBar>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace
 {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Sends a drop of `data` to the widget's centre as a window would.
 void DropOn(QWidget* widget, QMimeData* data)
@@ -187,7 +177,7 @@ void MainFrameTest::togglesStoreTheirSettings()
     QVERIFY(Frame()->close());
 
     m_app->ExitInstance();
-    const std::string config = ReadAll(m_dir / "MyZELK.cfg");
+    const std::string config = ReadFileBytes(m_dir / "MyZELK.cfg");
     QVERIFY2(config.find("<Item Name=\"IsShowToolBar\" Value=\"1\"/>") != std::string::npos,
              config.c_str());
     QVERIFY(config.find("<Item Name=\"ToolBarIsBigIcon\" Value=\"1\"/>") != std::string::npos);
