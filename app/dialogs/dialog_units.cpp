@@ -5,7 +5,12 @@
 
 QSize DialogUnitsToPixels(const QWidget& dialog, int cx, int cy)
 {
-    const QFontMetrics metrics(dialog.font());
+    return DialogUnitsToPixels(dialog.font(), cx, cy);
+}
+
+QSize DialogUnitsToPixels(const QFont& font, int cx, int cy)
+{
+    const QFontMetrics metrics(font);
     // The average over the Latin letters, as dialog templates measure it.
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const int baseX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;

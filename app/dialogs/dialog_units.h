@@ -4,8 +4,11 @@
 
 #include <QSize>
 
+class QFont;
 class QWidget;
 
+QSize DialogUnitsToPixels(const QFont& font, int cx, int cy);
+// In the units of the widget's own font.
 QSize DialogUnitsToPixels(const QWidget& dialog, int cx, int cy);
 
 // Gives `dialog` its size in dialog units, grown where its layout needs more.

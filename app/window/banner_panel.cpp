@@ -1,6 +1,6 @@
 #include "app/window/banner_panel.h"
 
-#include "app/window/dialog_units.h"
+#include "app/dialogs/dialog_units.h"
 #include "views/html_ctrl.h"
 
 #include <QChildEvent>

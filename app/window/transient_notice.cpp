@@ -1,6 +1,6 @@
 #include "app/window/transient_notice.h"
 
-#include "app/window/dialog_units.h"
+#include "app/dialogs/dialog_units.h"
 
 #include <QPlainTextEdit>
 #include <QScreen>
